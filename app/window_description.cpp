@@ -1,0 +1,89 @@
+#include "app/window_description.h"
+
+#include <stdexcept>
+
+namespace velno::app {
+
+namespace {
+
+constexpr Colour kDarkBlue{0, 0, 192};
+constexpr Colour kRed{255, 0, 0};
+constexpr Colour kBlack{0, 0, 0};
+constexpr std::string_view kTahoma = "Tahoma";
+
+constexpr std::string_view kLabel1Text =
+    "Now you are ready to update your VELNO . Please disconnect the USB cable , turn off the "
+    "keyboard then on again by holding down  F6 tab for 3 seconds. While the update routine is "
+    "running , the leds at the right side will flash . The keyboard will reboot automatically "
+    "when completed .";
+
+const WindowDescription kForm1{
+    .name = "Form1",
+    .creation_title = "VELNO5 updater",
+    .client_width_twips = 8445,
+    .client_height_twips = 2940,
+    .design_left_twips = 2580,
+    .design_top_twips = 3315,
+    .initial_focus = Control::kStartButton,
+    .controls = {{
+        {Control::kStartButton, "Command1", 0, ControlKind::kPushButton, "Start Updating",
+         {360, 2280, 1815, 495}, 0, true, true, std::nullopt, kBlack, Alignment::kCentre},
+        {Control::kExitButton, "Command1", 1, ControlKind::kPushButton, "Exit",
+         {6240, 2280, 1815, 495}, 1, true, true, std::nullopt, kBlack, Alignment::kCentre},
+        {Control::kLabel1, "Label1", -1, ControlKind::kLabel, kLabel1Text, {480, 120, 7455, 1335}, 2,
+         false, true, Font{kTahoma, 9.75, 13, true}, kRed, Alignment::kLeft},
+        {Control::kLabel2, "Label2", -1, ControlKind::kLabel, "PLEASE WAIT", {2760, 1080, 3255, 375}, 3,
+         false, true, Font{kTahoma, 15.75, 21, true}, kDarkBlue, Alignment::kCentre},
+        {Control::kLabel3, "Label3", -1, ControlKind::kLabel,
+         "WARNING : DO NOT TURN OFF THE KEYBOARD UNTIL THE UPDATE OPERATION WILL BE COMPLETED",
+         {480, 1560, 7335, 735}, 4, false, true, Font{kTahoma, 12, 16, true}, kRed, Alignment::kLeft},
+        {Control::kLabel4, "Label4", -1, ControlKind::kLabel,
+         "The start setup will be changed as factory default", {480, 840, 7455, 375}, 5, true, true,
+         Font{kTahoma, 12, 16, true}, kDarkBlue, Alignment::kCentre},
+        {Control::kProgressBar1, "ProgressBar1", -1, ControlKind::kProgressBar, "",
+         {240, 120, 7935, 615}, 6, false, true, std::nullopt, kBlack, Alignment::kLeft},
+    }},
+};
+
+}  // namespace
+
+Rect ControlDescription::Pixels() const {
+    return {twips.left / kTwipsPerPixel, twips.top / kTwipsPerPixel, twips.width / kTwipsPerPixel,
+            twips.height / kTwipsPerPixel};
+}
+
+const ControlDescription& WindowDescription::Find(Control id) const {
+    for (const ControlDescription& control : controls) {
+        if (control.id == id) {
+            return control;
+        }
+    }
+    throw std::logic_error("control not described");
+}
+
+const WindowDescription& Form1Description() { return kForm1; }
+
+ControlState StateOf(WindowState state, Control control) {
+    const bool ready = state == WindowState::kReady;
+    const bool running = state == WindowState::kRunningPreparing ||
+                         state == WindowState::kRunningPositionList;
+    const bool completed = state == WindowState::kCompleted;
+    switch (control) {
+        case Control::kLabel4:
+            return {ready, true};
+        case Control::kLabel2:
+        case Control::kLabel3:
+            return {running, true};
+        case Control::kLabel1:
+            return {completed, true};
+        case Control::kProgressBar1:
+            return {state == WindowState::kRunningPositionList, true};
+        case Control::kStartButton:
+            return {true, ready};
+        case Control::kExitButton:
+            return {true, ready || completed};
+    }
+    return {false, false};
+}
+
+}  // namespace velno::app

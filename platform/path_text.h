@@ -1,0 +1,41 @@
+#pragma once
+
+// Pure text helpers on the logic's paths, shared by every host.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velno::platform {
+
+// "\" and "/" both separate components.
+constexpr bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The last component of a path; empty when the path ends in a separator.
+std::string GetFileName(std::string_view path);
+
+// Everything before the last component, without the separators that end it,
+// except that a lone leading separator stays ("\a.bin" gives "\").
+std::string GetParentFolderName(std::string_view path);
+
+// Upper-case hexadecimal, no leading zeros, negative values as their 32-bit
+// pattern: 0 -> "0", 255 -> "FF", -1 -> "FFFFFFFF".
+std::string SerialNumberText(std::int32_t serial);
+
+// Resolves the text of a path below a root the way Windows resolves a path
+// on a drive: "\" and "/" separate, repeated separators collapse, "." is
+// dropped and ".." removes the previous component but never climbs above
+// the root. The result lists the components below the root, in order.
+std::vector<std::string> ResolveBelowRoot(std::string_view rest);
+
+// Case-insensitive (ASCII letters) comparison, as FAT and Windows compare
+// names.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+// Matches a name against a pattern where "*" stands for any run of
+// characters (also an empty one) and "?" for one character, ignoring the
+// case of ASCII letters.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+}  // namespace velno::platform
