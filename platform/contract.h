@@ -96,17 +96,15 @@ public:
     // Copies a file, replacing an existing destination when overwrite is
     // true. The destination is never left half-written: it is either the old
     // file or a complete copy carrying the source's modification time.
-    virtual void CopyFile(const std::string& source, const std::string& destination,
-                          bool overwrite, const ChunkCallback& between_chunks) = 0;
+    virtual void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
+                          const ChunkCallback& between_chunks) = 0;
     virtual std::unique_ptr<File> GetFile(const std::string& path) = 0;
     virtual std::unique_ptr<Folder> GetFolder(const std::string& path) = 0;
 
     std::string GetParentFolderName(const std::string& path) const {
         return platform::GetParentFolderName(path);
     }
-    std::string GetFileName(const std::string& path) const {
-        return platform::GetFileName(path);
-    }
+    std::string GetFileName(const std::string& path) const { return platform::GetFileName(path); }
 };
 
 // The application runtime's services.

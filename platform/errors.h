@@ -11,7 +11,8 @@ namespace velno::platform {
 // error report that says exactly what failed.
 class PlatformError : public std::runtime_error {
 public:
-    PlatformError(std::string operation, std::vector<std::string> paths, std::string system_message);
+    PlatformError(std::string operation, std::vector<std::string> paths,
+                  std::string system_message);
 
     const std::string& Operation() const noexcept { return operation_; }
     const std::vector<std::string>& Paths() const noexcept { return paths_; }

@@ -40,7 +40,8 @@ std::string GetParentFolderName(std::string_view path) {
 
 std::string SerialNumberText(std::int32_t serial) {
     char text[16];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(static_cast<std::uint32_t>(serial)));
+    std::snprintf(text, sizeof text, "%X",
+                  static_cast<unsigned>(static_cast<std::uint32_t>(serial)));
     return text;
 }
 
@@ -87,7 +88,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
             ++p;
             ++n;
         } else if (star != std::string_view::npos) {

@@ -77,7 +77,8 @@ std::string DecodeText(std::string_view bytes) {
             continue;
         }
         const auto b = static_cast<std::uint8_t>(bytes[i++]);
-        AppendUtf8(out, (b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : static_cast<char32_t>(b));
+        AppendUtf8(out,
+                   (b >= 0x80 && b <= 0x9F) ? kCp1252High[b - 0x80] : static_cast<char32_t>(b));
     }
     return out;
 }

@@ -6,13 +6,13 @@
 namespace velno::update {
 
 enum class Control {
-    kLabel1,        // the closing instructions
-    kLabel2,        // "PLEASE WAIT"
-    kLabel3,        // the warning not to turn the instrument off
-    kLabel4,        // the factory-default notice
+    kLabel1,  // the closing instructions
+    kLabel2,  // "PLEASE WAIT"
+    kLabel3,  // the warning not to turn the instrument off
+    kLabel4,  // the factory-default notice
     kProgressBar1,
-    kStartButton,   // Command1 index 0, "Start Updating"
-    kExitButton,    // Command1 index 1, "Exit"
+    kStartButton,  // Command1 index 0, "Start Updating"
+    kExitButton,   // Command1 index 1, "Exit"
 };
 
 class WindowControls {

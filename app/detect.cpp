@@ -1,0 +1,54 @@
+#include "app/form1.h"
+
+namespace velno::app {
+
+namespace {
+
+constexpr const char* kFileSystemClass = "Scripting.FileSystemObject";
+constexpr const char* kNotFoundMessage = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
+
+bool Qualifies(platform::Drive& drive) {
+    // Type and readiness are read first; the label and file system of a
+    // drive that fails them are never read.
+    const int type = drive.DriveType();
+    const bool ready = drive.IsReady();
+    if (type != platform::kDriveFixed || !ready) {
+        return false;
+    }
+    const std::string label = drive.VolumeName();
+    const std::string file_system = drive.FileSystem();
+    return label == "VELNO" && file_system == "FAT32";
+}
+
+}  // namespace
+
+void Form1::DetectInstrument() {
+    instrument_.file_system = platform_.CreateFileSystemObject(kFileSystemClass);
+    instrument_.drive_list = instrument_.file_system->Drives();
+
+    for (;;) {
+        instrument_.drive_path.clear();
+        // Each scan walks the drives present now, so an instrument connected
+        // before Retry is found.
+        for (const std::shared_ptr<platform::Drive>& drive : instrument_.drive_list->Walk()) {
+            if (!Qualifies(*drive)) {
+                continue;
+            }
+            view_.SetCaption(std::string(kCaptionPrefix) +
+                             platform::SerialNumberText(drive->SerialNumber()));
+            instrument_.drive = drive;
+            instrument_.drive_path = drive->Path();
+            instrument_.root_folder = drive->RootFolder();
+            break;
+        }
+        if (!instrument_.drive_path.empty()) {
+            return;
+        }
+        if (user_.ShowMessage(kNotFoundMessage, platform::Buttons::kRetryCancel,
+                              platform::Icon::kNone) != platform::Answer::kRetry) {
+            user_.EndProgram();
+        }
+    }
+}
+
+}  // namespace velno::app

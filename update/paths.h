@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "update/records.h"
+
+namespace velno::update {
+
+// The parts of UpdatePaths, each built by plain text concatenation: no
+// separator is added or removed.
+void BuildStagingPaths(UpdatePaths& paths, const std::string& application_folder);
+void BuildInstrumentPaths(UpdatePaths& paths, const std::string& drive_path);
+void BuildImagePattern(UpdatePaths& paths, const std::string& drive_path);
+
+}  // namespace velno::update
