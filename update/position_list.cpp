@@ -34,7 +34,10 @@ void ApplyInstall(UpdateContext& context, const std::string& line) {
     platform::FileSystemObject& fs = context.fs();
     platform::Runtime& runtime = context.runtime;
     const std::string name = fs.GetFileName(line);
-    if (name.empty()) {
+    // A line ending in a separator, "." or ".." names a folder, not a file:
+    // there is nothing to install, and a staged path built from it would
+    // point outside the staging folder.
+    if (name.empty() || name == "." || name == "..") {
         return;
     }
     const std::string folder_part = fs.GetParentFolderName(line);
