@@ -1,0 +1,320 @@
+// The real window and user services over the fake host, under the offscreen
+// platform: the window as drawn, start-up, the states of a run, closing,
+// message boxes and the error report.
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
+
+#include "app/qt/program.h"
+#include "fake/fake_host.h"
+#include "message_boxes.h"
+
+namespace velno::testing {
+
+using app::Control;
+using app::WindowState;
+using fake::At;
+
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Counts the times the window is shown and keeps its title at the first.
+class ShowWatcher : public QObject {
+public:
+    explicit ShowWatcher(QWidget& window) { window.installEventFilter(this); }
+    int shows = 0;
+    QString first_title;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            if (shows++ == 0) {
+                first_title = static_cast<QWidget*>(watched)->windowTitle();
+            }
+        }
+        return false;
+    }
+};
+
+// Calls its action once per pass of the event loop, which is once per
+// PumpEvents during a run: each pass delivers the event posted by the pass
+// before.
+class PumpProbe : public QObject {
+public:
+    explicit PumpProbe(std::function<void()> action) : action_(std::move(action)) {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+protected:
+    void customEvent(QEvent*) override {
+        action_();
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+// An instrument on E: with a protected system folder, start-up settings and
+// two memory images; the program lies in C:\Upd.
+struct World {
+    fake::CallLog log;
+    fake::FakeHost host{log};
+    std::optional<qt::Program> program;
+    MessageBoxes boxes;
+
+    explicit World(bool with_instrument = true) {
+        host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
+        if (with_instrument) {
+            host.AddDrive({});
+        }
+        host.AddFolder("E:\\system", platform::kAttrHidden | platform::kAttrSystem);
+        host.AddFile("E:\\system\\init\\startup.ini", "factory=no", At(10));
+        host.AddFile("E:\\Veln4main.mem", "main image", At(100));
+        host.AddFolder("C:\\Upd\\mtmp");
+        program.emplace(host);
+    }
+    void Stage(const std::string& name, int time) {
+        host.AddFile("C:\\Upd\\mtmp\\" + name, "new " + name, At(time));
+    }
+    qt::Form1Window& Window() { return program->Window(); }
+    QWidget* Control(app::Control control) { return Window().ControlWidget(control); }
+    void Press(app::Control button) { QTest::mouseClick(Control(button), Qt::LeftButton); }
+};
+
+void ExpectState(World& world, WindowState state) {
+    for (const app::ControlDescription& control : world.Window().Description().controls) {
+        const app::ControlState expected = app::StateOf(state, control.id);
+        QWidget* widget = world.Control(control.id);
+        QVERIFY2(widget->isVisible() == expected.visible, qPrintable(Q(control.name)));
+        QVERIFY2(widget->isEnabled() == expected.enabled, qPrintable(Q(control.name)));
+    }
+}
+
+}  // namespace
+
+class Form1WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void drawnFromDescription() {
+        World world;
+        qt::Form1Window& window = world.Window();
+        const app::WindowDescription& description = app::Form1Description();
+        QCOMPARE(window.windowTitle(), Q(description.creation_title));
+        QCOMPARE(window.size(), QSize(563, 196));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(window.windowIcon().availableSizes().contains(QSize(48, 48)));
+        for (const app::ControlDescription& control : description.controls) {
+            QWidget* widget = world.Control(control.id);
+            const app::Rect px = control.Pixels();
+            QCOMPARE(widget->geometry(), QRect(px.left, px.top, px.width, px.height));
+            QCOMPARE(widget->isVisibleTo(&window), control.visible_at_creation);
+            if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                QCOMPARE(button->text(), Q(control.text));
+                QVERIFY(!button->isDefault() && !button->autoDefault());
+                QCOMPARE(button->font(), window.font());
+            } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+                QCOMPARE(label->text(), Q(control.text));
+                const QFontInfo font(label->font());
+                if (QFontDatabase::hasFamily(Q(control.font->face))) {
+                    QCOMPARE(font.family(), Q(control.font->face));
+                }
+                QCOMPARE(font.pixelSize(), control.font->pixels);
+                QVERIFY(font.bold() && !font.italic() && !font.underline() && !font.strikeOut());
+                const app::Colour c = control.colour;
+                QCOMPARE(label->palette().color(QPalette::WindowText),
+                         QColor(c.red, c.green, c.blue));
+                QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask,
+                         control.alignment == app::Alignment::kCentre ? Qt::AlignHCenter
+                                                                      : Qt::AlignLeft);
+                // The text wraps inside the label's fixed size, never beyond.
+                QVERIFY(label->wordWrap());
+                QVERIFY2(label->heightForWidth(px.width) <= px.height, qPrintable(Q(control.name)));
+            } else {
+                QVERIFY(qobject_cast<QProgressBar*>(widget) != nullptr);
+            }
+        }
+    }
+
+    void startUpShowsReadyWindowWithSerial() {
+        World world;
+        ShowWatcher watcher(world.Window());
+        QVERIFY(world.program->Start());
+        QVERIFY(QTest::qWaitForWindowActive(&world.Window()));
+        QCOMPARE(watcher.shows, 1);
+        QCOMPARE(watcher.first_title, Q(app::kCaptionPrefix) + "1A2B3C4D");
+        ExpectState(world, WindowState::kReady);
+        // Focus starts on "Start Updating" and Tab moves it to "Exit".
+        QCOMPARE(QApplication::focusWidget(), world.Control(Control::kStartButton));
+        QTest::keyClick(&world.Window(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), world.Control(Control::kExitButton));
+        QTest::keyClick(&world.Window(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), world.Control(Control::kStartButton));
+        // Return on a focused button is no default action.
+        QTest::keyClick(&world.Window(), Qt::Key_Return);
+        ExpectState(world, WindowState::kReady);
+    }
+
+    void detectionAsksUntilConnectedOrEnds_data() {
+        QTest::addColumn<int>("second");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("retry after connecting") << int(QMessageBox::Retry) << true;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+        QTest::newRow("box closed") << int(QMessageBox::NoButton) << false;
+    }
+    void detectionAsksUntilConnectedOrEnds() {
+        QFETCH(int, second);
+        QFETCH(bool, shown);
+        World world(false);
+        ShowWatcher watcher(world.Window());
+        world.boxes.Answer(QMessageBox::Retry);
+        // The instrument is connected while the second question is open.
+        world.boxes.Answer(static_cast<QMessageBox::StandardButton>(second),
+                           [&] { world.host.AddDrive({.serial = 0}); });
+        QCOMPARE(world.program->Start(), shown);
+        QCOMPARE(world.boxes.seen.size(), std::size_t{2});
+        QCOMPARE(world.boxes.unexpected, 0);
+        const MessageBoxes::Seen& box = world.boxes.seen[0];
+        QCOMPARE(box.text, QString("VELNO4 NOT FOUND , PLEASE CONNECT TO USB"));
+        QCOMPARE(box.title, QString(qt::kApplicationTitle));
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        QCOMPARE(watcher.shows, shown ? 1 : 0);
+        QCOMPARE(world.Window().Ended(), !shown);
+        if (shown) {
+            QCOMPARE(world.Window().windowTitle(), Q(app::kCaptionPrefix) + "0");
+        }
+    }
+
+    void exitInReadyEndsWithNothingChanged() {
+        World world;
+        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin", At(0));
+        QVERIFY(world.program->Start());
+        const long operations = world.host.OperationCount();
+        const std::map<std::string, fake::Node> before = world.host.Nodes();
+        world.Press(Control::kExitButton);
+        QVERIFY(world.Window().Ended());
+        QVERIFY(!world.Window().isVisible());
+        QCOMPARE(world.host.OperationCount(), operations);
+        QCOMPARE(world.host.Nodes().size(), before.size());
+        for (const auto& [key, node] : before) {
+            const fake::Node* now = world.host.Find(node.path);
+            QVERIFY2(now != nullptr && now->content == node.content &&
+                         now->attributes == node.attributes && now->modified == node.modified,
+                     key.c_str());
+        }
+    }
+
+    void runShowsItsStatesAndRefusesClose() {
+        World world;
+        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin\r\n\\data\\b.bin\r\n-\\old.bin",
+                           At(0));
+        world.host.AddFile("E:\\old.bin", "old", At(1));
+        world.Stage("a.bin", 50);
+        world.Stage("b.bin", 50);
+        QVERIFY(world.program->Start());
+        // Every pump during the run: the window's state, the bar's value and a
+        // close request as the user's window frame sends it.
+        std::vector<int> bar_values;
+        int refused = 0;
+        std::optional<PumpProbe> probe;
+        probe.emplace([&] {
+            if (!world.program->Form().Running()) {
+                return;
+            }
+            ExpectState(world, WindowState::kRunningPositionList);
+            bar_values.push_back(
+                static_cast<QProgressBar*>(world.Control(Control::kProgressBar1))->value());
+            refused += world.Window().close() ? 0 : 1;
+        });
+        world.Press(Control::kStartButton);
+        probe.reset();
+
+        // The bar advances from 0 and stops short of its maximum: the last
+        // entry shows 66 of 100.
+        QVERIFY(!bar_values.empty());
+        QCOMPARE(bar_values.front(), 0);
+        QVERIFY(std::is_sorted(bar_values.begin(), bar_values.end()));
+        QCOMPARE(static_cast<QProgressBar*>(world.Control(Control::kProgressBar1))->value(), 66);
+        QVERIFY(refused > 0);
+        QVERIFY(world.Window().isVisible() && !world.Window().Ended());
+        ExpectState(world, WindowState::kCompleted);
+        QCOMPARE(world.boxes.seen.size(), std::size_t{0});
+        QVERIFY(world.host.HasFile("E:\\data\\b.bin") && !world.host.HasFile("E:\\old.bin"));
+        // A second press of the disabled "Start Updating" does nothing.
+        const long operations = world.host.OperationCount();
+        world.Press(Control::kStartButton);
+        QCOMPARE(world.host.OperationCount(), operations);
+        // Once completed, closing the window ends the program.
+        QVERIFY(world.Window().close());
+        QVERIFY(world.Window().Ended());
+    }
+
+    void questionsDuringTheRunAreAnswered() {
+        World world;
+        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin\r\n\\missing.bin", At(0));
+        world.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(200));
+        world.Stage("a.bin", 50);
+        QVERIFY(world.program->Start());
+        world.boxes.Answer(QMessageBox::No);
+        world.boxes.Answer(QMessageBox::Ok);
+        world.Press(Control::kStartButton);
+        QCOMPARE(world.boxes.unexpected, 0);
+        QCOMPARE(world.boxes.seen.size(), std::size_t{2});
+        QCOMPARE(world.boxes.seen[0].text,
+                 QString("Software file is older than saved one , OverWrite saved ??"));
+        QCOMPARE(world.boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(world.boxes.seen[1].text, QString("File missing.bin not found"));
+        QCOMPARE(world.boxes.seen[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(world.boxes.seen[1].icon, QMessageBox::NoIcon);
+        // No kept the image in the root and the saved one as it was.
+        QVERIFY(world.host.HasFile("E:\\Veln4main.mem"));
+        QCOMPARE(world.host.Find("E:\\system\\OldRel\\Veln4main.mem")->content,
+                 std::string("saved"));
+        ExpectState(world, WindowState::kCompleted);
+    }
+
+    void failureEndsWithOneReport_data() {
+        QTest::addColumn<bool>("with_position_list");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("copy fails") << true << QString("E:\\a.bin");
+        QTest::newRow("precondition") << false << QString("Position file not found ");
+    }
+    void failureEndsWithOneReport() {
+        QFETCH(bool, with_position_list);
+        QFETCH(QString, expected);
+        World world;
+        if (with_position_list) {
+            world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin", At(0));
+            world.Stage("a.bin", 50);
+            world.host.SetCapacity("E:", 1);
+        }
+        QVERIFY(world.program->Start());
+        world.boxes.Answer(QMessageBox::Ok);
+        world.Press(Control::kStartButton);
+        QCOMPARE(world.boxes.seen.size(), std::size_t{1});
+        QCOMPARE(world.boxes.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(world.boxes.seen[0].title, QString(qt::kApplicationTitle));
+        QVERIFY2(world.boxes.seen[0].text.contains(expected), qPrintable(world.boxes.seen[0].text));
+        // The run ended the program: the window closes in whatever state it had.
+        QVERIFY(world.Window().Ended());
+        QVERIFY(!world.Window().isVisible());
+    }
+};
+
+}  // namespace velno::testing
+
+QTEST_MAIN(velno::testing::Form1WindowTest)
+#include "form1_window_test.moc"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace velno::testing {
+
+// Answers the program's modal message boxes as a user would: every box that
+// opens is recorded and gets the next scripted answer. A box nobody expected
+// is recorded as unexpected and dismissed, so a test never hangs on it.
+class MessageBoxes : public QObject {
+public:
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    };
+    // NoButton: close the box by its frame instead of pressing a button. The
+    // action runs while the box is open, before the answer.
+    void Answer(QMessageBox::StandardButton button, std::function<void()> action = {}) {
+        answers_.push_back({button, std::move(action)});
+    }
+
+    MessageBoxes() {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+
+    std::vector<Seen> seen;
+    int unexpected = 0;
+
+private:
+    void Poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || box == handled_ || !box->isVisible()) {
+            return;
+        }
+        handled_ = box;
+        seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        if (answers_.empty()) {
+            ++unexpected;
+            box->close();
+            return;
+        }
+        const auto [answer, action] = answers_.front();
+        answers_.pop_front();
+        if (action) {
+            action();
+        }
+        if (answer == QMessageBox::NoButton) {
+            box->close();
+        } else {
+            box->button(answer)->click();
+        }
+    }
+
+    QTimer timer_;
+    QPointer<QMessageBox> handled_;
+    std::deque<std::pair<QMessageBox::StandardButton, std::function<void()>>> answers_;
+};
+
+}  // namespace velno::testing
