@@ -1,0 +1,92 @@
+#include "platform/linux/path_roots.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/errors.h"
+#include "platform/path_text.h"
+
+namespace velno::platform::linux_host {
+
+namespace {
+
+std::string WithoutTrailingSeparators(std::string root) {
+    while (root.size() > 1 && IsSeparator(root.back())) {
+        root.pop_back();
+    }
+    return root;
+}
+
+bool StartsWithRoot(const std::string& text, const std::string& root) {
+    if (root.empty() || text.compare(0, root.size(), root) != 0) {
+        return false;
+    }
+    return text.size() == root.size() || IsSeparator(root.back()) || IsSeparator(text[root.size()]);
+}
+
+}  // namespace
+
+void PathRoots::Add(const std::string& root) {
+    const std::string clean = WithoutTrailingSeparators(root);
+    const std::lock_guard lock(mutex_);
+    if (std::find(roots_.begin(), roots_.end(), clean) == roots_.end()) {
+        roots_.push_back(clean);
+    }
+}
+
+std::string PathRoots::Resolve(const std::string& operation, const std::string& text) const {
+    std::string root;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const std::string& candidate : roots_) {
+            if (candidate.size() > root.size() && StartsWithRoot(text, candidate)) {
+                root = candidate;
+            }
+        }
+    }
+    if (root.empty()) {
+        throw PlatformError(operation, {text},
+                            "The path is not on the instrument's drive or in the program's folder");
+    }
+    std::string native = root;
+    bool folder_exists = true;
+    for (const std::string& component :
+         ResolveBelowRoot(std::string_view(text).substr(root.size()))) {
+        const std::string folder = native;
+        if (!IsSeparator(native.back())) {
+            native += '/';
+        }
+        struct stat info {};
+        if (folder_exists && ::lstat((native + component).c_str(), &info) != 0) {
+            const std::string found = FindNameIgnoringCase(folder, component);
+            if (found.empty()) {
+                folder_exists = false;  // nothing below a missing entry exists either
+            } else {
+                native += found;
+                continue;
+            }
+        }
+        native += component;
+    }
+    return native;
+}
+
+std::string FindNameIgnoringCase(const std::string& folder, const std::string& name) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+    if (!listing) {
+        return {};
+    }
+    std::string best;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const std::string candidate = entry->d_name;
+        if (EqualsIgnoreCase(candidate, name) && (best.empty() || candidate < best)) {
+            best = candidate;
+        }
+    }
+    return best;
+}
+
+}  // namespace velno::platform::linux_host

@@ -1,0 +1,40 @@
+#pragma once
+
+// Turns the logic's path text into native paths, confined below the roots
+// the host has handed out: the mount points of drives whose Path or
+// RootFolder was read, and the application folder.
+//
+// A path text must start with one of those roots, followed by a separator
+// or nothing; the longest such root wins. The rest is resolved lexically
+// below that root ("\" and "/" separate, "." is dropped, ".." never climbs
+// above the root), and each component that does not exist with its exact
+// case is looked up case-insensitively, as FAT and Windows find names. A
+// path under no known root is refused with PlatformError: the updater has
+// no business anywhere else.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace velno::platform::linux_host {
+
+class PathRoots {
+public:
+    // Adds a native folder path (no trailing separator, except "/").
+    void Add(const std::string& root);
+
+    // The native path for the text; throws PlatformError naming the
+    // operation when the text lies under no known root.
+    std::string Resolve(const std::string& operation, const std::string& text) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> roots_;
+};
+
+// The name of the entry of the folder that equals the name ignoring case
+// (the smallest in byte order when several do), or empty text when there is
+// none or the folder cannot be read.
+std::string FindNameIgnoringCase(const std::string& folder, const std::string& name);
+
+}  // namespace velno::platform::linux_host

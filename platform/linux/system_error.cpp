@@ -1,0 +1,14 @@
+#include "platform/linux/system_error.h"
+
+#include <cstring>
+
+#include "platform/errors.h"
+
+namespace velno::platform::linux_host {
+
+void ThrowSystemError(const std::string& operation, std::vector<std::string> paths,
+                      int error_number) {
+    throw PlatformError(operation, std::move(paths), std::strerror(error_number));
+}
+
+}  // namespace velno::platform::linux_host

@@ -1,0 +1,15 @@
+#pragma once
+
+// Failures of system calls, reported the way every platform operation fails.
+
+#include <string>
+#include <vector>
+
+namespace velno::platform::linux_host {
+
+// Throws PlatformError with the operation, the path texts the caller passed
+// and the system's message for the error number.
+[[noreturn]] void ThrowSystemError(const std::string& operation, std::vector<std::string> paths,
+                                   int error_number);
+
+}  // namespace velno::platform::linux_host
