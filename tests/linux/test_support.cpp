@@ -1,0 +1,98 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace velno::linux_test {
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velno-linux-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    // Read-only folders made by a test must not stop the clean-up.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content, timespec modified) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    if (modified.tv_sec != 0 || modified.tv_nsec != 0) {
+        const timespec times[2] = {modified, modified};
+        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+            throw std::runtime_error("utimensat failed on " + path);
+        }
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+timespec ModifiedOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        throw std::runtime_error("stat failed on " + path);
+    }
+    return info.st_mtim;
+}
+
+std::string ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : " ") + name;
+    }
+    return text;
+}
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Output(const std::string& command) {
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return text;
+    }
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        text.append(buffer, count);
+    }
+    ::pclose(pipe);
+    return text;
+}
+
+bool HaveProgram(const std::string& name) {
+    return Shell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+}  // namespace velno::linux_test

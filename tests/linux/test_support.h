@@ -1,0 +1,39 @@
+#pragma once
+
+// Real temporary folders and files for the Linux host's tests.
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+namespace velno::linux_test {
+
+// A fresh folder below the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempFolder {
+public:
+    TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Writes the file (creating its folders) and gives it the modification time.
+void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
+std::string ReadFile(const std::string& path);
+timespec ModifiedOf(const std::string& path);
+// The names in a folder, sorted.
+std::string ListFolder(const std::string& path);
+
+// Runs a shell command; returns its exit status, or -1 when it did not exit.
+int Shell(const std::string& command);
+// Runs a shell command and returns what it wrote to standard output.
+std::string Output(const std::string& command);
+bool HaveProgram(const std::string& name);
+
+}  // namespace velno::linux_test
