@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Runs the updater on a demonstration instrument.
+#
+# Installs what it needs (Debian 12, as root), builds the program, makes a
+# FAT32 image labelled VELNO with a system folder, start-up settings and two
+# memory images, mounts it, puts a demonstration update beside a copy of the
+# program and starts it. With a display the window is yours to use; without
+# one the demonstration runs on a virtual display, presses the buttons
+# itself, saves a screenshot of each state and prints the instrument's files
+# before and after. Everything is unmounted and removed on exit, Ctrl-C
+# included.
+#
+# Environment: VELNO_BUILD_DIR (default build-demo in the repository),
+# VELNO_SHOTS_DIR (where the screenshots go; default demo-screenshots in the
+# build folder), VELNO_HEADLESS=1 to use the virtual display even when a
+# display is present.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+# shellcheck source-path=SCRIPTDIR
+source "$here/instrument.sh"
+
+build_dir=${VELNO_BUILD_DIR:-$repo/build-demo}
+shots_dir=${VELNO_SHOTS_DIR:-$build_dir/demo-screenshots}
+
+work=""
+mount_dir=""
+updater_pid=""
+VELNO_XVFB_PID=""
+
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    if [ -n "$updater_pid" ] && kill -0 "$updater_pid" 2>/dev/null; then
+        kill "$updater_pid" 2>/dev/null || true
+        wait "$updater_pid" 2>/dev/null || true
+    fi
+    if [ -n "$mount_dir" ]; then
+        velno_unmount "$mount_dir" || echo "Could not unmount $mount_dir" >&2
+    fi
+    if [ -n "$VELNO_XVFB_PID" ]; then
+        kill "$VELNO_XVFB_PID" 2>/dev/null || true
+        wait "$VELNO_XVFB_PID" 2>/dev/null || true
+    fi
+    if [ -n "$work" ] && ! mountpoint -q "$mount_dir"; then
+        rm -rf "$work"
+    fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+velno_install_packages
+velno_log "Building the program in $build_dir"
+velno_build "$repo" "$build_dir"
+
+work=$(mktemp -d /tmp/velno-demo.XXXXXX)
+image=$work/velno.img
+mount_dir=$work/instrument
+velno_log "Making the instrument: $image"
+velno_make_image "$image" "$work/scratch"
+velno_mount "$image" "$mount_dir"
+velno_log "Instrument mounted at $mount_dir ($VELNO_MOUNT_KIND mount)"
+
+# The program reads its update from "mtmp" beside itself.
+program_dir=$work/updater
+mkdir -p "$program_dir"
+cp "$build_dir/app/qt/velno-updater" "$program_dir/"
+velno_stage_update "$program_dir"
+velno_log "Update staged in $program_dir/mtmp ($(grep -c . "$program_dir/mtmp/position.txt") entries)"
+
+velno_log "The instrument before the update"
+velno_list "$mount_dir"
+
+if velno_display_works && [ "${VELNO_HEADLESS:-0}" != 1 ]; then
+    velno_log "Starting the updater on $DISPLAY: press Start Updating, then Exit"
+    "$program_dir/velno-updater" &
+    updater_pid=$!
+    wait "$updater_pid" || true
+    updater_pid=""
+else
+    velno_start_xvfb "$work"
+    velno_log "No display: running on the virtual display $DISPLAY"
+    mkdir -p "$shots_dir"
+    "$program_dir/velno-updater" &
+    updater_pid=$!
+    window=$(velno_window_id "$updater_pid") || { echo "The window never showed" >&2; exit 1; }
+    velno_log "Window shown: $(xdotool getwindowname "$window")"
+    velno_wait_state "$window" ready "$shots_dir/ready.png" 20
+    velno_log "Ready: $shots_dir/ready.png; pressing Start Updating"
+    velno_click "$window" "${VELNO_START_BUTTON[@]}"
+    status=0
+    velno_wait_state "$window" running-bar "$shots_dir/running.png" 60 completed || status=$?
+    case $status in
+        0) velno_log "Running: $shots_dir/running.png" ;;
+        2) velno_log "The run finished before the Running state could be captured" ;;
+        *) exit 1 ;;
+    esac
+    velno_wait_state "$window" completed "$shots_dir/completed.png" 300
+    velno_log "Completed: $shots_dir/completed.png; pressing Exit"
+    velno_click "$window" "${VELNO_EXIT_BUTTON[@]}"
+    for _ in $(seq 1 100); do
+        kill -0 "$updater_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$updater_pid" 2>/dev/null; then
+        echo "The updater did not end on Exit" >&2
+        exit 1
+    fi
+    wait "$updater_pid" || true
+    updater_pid=""
+fi
+
+velno_log "The instrument after the update"
+velno_list "$mount_dir"
+velno_unmount "$mount_dir"
+velno_log "Checking the volume"
+fsck.fat -n "$image" | tail -n 1
