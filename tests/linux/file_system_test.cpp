@@ -1,0 +1,171 @@
+// The Linux host's file operations on real temporary folders.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "host_fixture.h"
+
+namespace velno::linux_test {
+namespace {
+
+using platform::PlatformError;
+
+class FileSystemTest : public HostFixture {};
+
+TEST_F(FileSystemTest, PathsStayBelowTheirRootAndUnknownRootsAreRefused) {
+    EXPECT_EQ(drive_, temp_ / "drive");
+    EXPECT_EQ(app_, temp_ / "app");
+    // ".." never climbs above the drive's root, as on Windows.
+    fs_->CreateFolder(Drive("\\system\\..\\..\\..\\escape"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/escape"));
+    EXPECT_FALSE(std::filesystem::exists(temp_ / "escape"));
+    EXPECT_TRUE(fs_->FolderExists(Drive("/../escape/./")));
+
+    // A sibling whose name merely starts like the root is no part of it.
+    std::filesystem::create_directories(temp_ / "drive2");
+    EXPECT_PLATFORM_ERROR(fs_->FolderExists(Drive("2")), "FolderExists", "not on the instrument");
+    EXPECT_PLATFORM_ERROR(fs_->FileExists(temp_ / "mountinfo"), "FileExists", "not on");
+    EXPECT_PLATFORM_ERROR(fs_->CreateFolder("\\system"), "CreateFolder", "not on");
+    EXPECT_PLATFORM_ERROR(runtime_.RemoveFile("/etc/hostname"), "RemoveFile", "not on");
+    EXPECT_PLATFORM_ERROR(runtime_.FlushDrive("/"), "FlushDrive", "not on");
+    runtime_.FlushDrive(Drive());
+}
+
+TEST_F(FileSystemTest, TheLongestRootWinsWhenOneLiesInsideAnother) {
+    TempFolder outer;
+    std::filesystem::create_directories(outer / "app");
+    WriteFile(outer / "mountinfo", "60 1 0:60 / " + outer.path() + " rw - tmpfs tmpfs rw\n");
+    platform::linux_host::LinuxPlatform host(
+        {.application_folder = outer / "app",
+         .drive_sources = {.mountinfo_path = outer / "mountinfo"}});
+    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
+    const std::string drive = fs->Drives()->Walk().at(0)->Path();
+    const std::string app = host.GetRuntime().ApplicationFolder();
+    fs->CreateFolder(app + "\\..\\inner");
+    EXPECT_TRUE(std::filesystem::is_directory(outer / "app/inner"));
+    fs->CreateFolder(drive + "\\..\\inner");
+    EXPECT_TRUE(std::filesystem::is_directory(outer / "inner"));
+}
+
+TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
+    WriteFile(temp_ / "drive/System/Init/StartUp.INI", "x");
+    EXPECT_TRUE(fs_->FileExists(Drive("\\system\\init\\startup.ini")));
+    EXPECT_TRUE(fs_->FolderExists(Drive("\\SYSTEM/INIT")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
+    EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init\\startup.ini\\x")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
+    // A new name below an existing folder of other case goes into that folder.
+    fs_->CreateFolder(Drive("\\SYSTEM\\OldRel"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/System/OldRel"));
+    EXPECT_EQ(fs_->GetFolder(Drive("\\system\\oldrel"))->Path(), temp_ / "drive/System/OldRel");
+    EXPECT_PLATFORM_ERROR(fs_->GetFolder(Drive("\\system\\init\\startup.ini")), "GetFolder",
+                          "Not a directory");
+}
+
+TEST_F(FileSystemTest, CreateFolderNeedsItsParentAndANewName) {
+    EXPECT_PLATFORM_ERROR(fs_->CreateFolder(Drive("\\a\\b")), "CreateFolder", "No such file");
+    EXPECT_FALSE(std::filesystem::exists(temp_ / "drive/a"));
+    fs_->CreateFolder(Drive("\\a"));
+    EXPECT_PLATFORM_ERROR(fs_->CreateFolder(Drive("\\A")), "CreateFolder", "File exists");
+}
+
+TEST_F(FileSystemTest, DeleteFileHonoursReadOnlyUnlessForced) {
+    WriteFile(temp_ / "drive/ro.bin", "old");
+    ::chmod((temp_ / "drive/ro.bin").c_str(), 0444);
+    EXPECT_PLATFORM_ERROR(fs_->DeleteFile(Drive("\\RO.BIN"), false), "DeleteFile",
+                          "Permission denied");
+    EXPECT_TRUE(std::filesystem::exists(temp_ / "drive/ro.bin"));
+    fs_->DeleteFile(Drive("\\RO.BIN"), true);
+    EXPECT_FALSE(std::filesystem::exists(temp_ / "drive/ro.bin"));
+    EXPECT_PLATFORM_ERROR(fs_->DeleteFile(Drive("\\ro.bin"), true), "DeleteFile", "No such file");
+    std::filesystem::create_directories(temp_ / "drive/folder");
+    EXPECT_PLATFORM_ERROR(fs_->DeleteFile(Drive("\\folder"), true), "DeleteFile", "Is a directory");
+    EXPECT_PLATFORM_ERROR(runtime_.RemoveFile(Drive("\\folder")), "RemoveFile", "Is a directory");
+}
+
+TEST_F(FileSystemTest, MoveFileRefusesAnExistingDestination) {
+    WriteFile(temp_ / "drive/Veln4a.mem", "new");
+    WriteFile(temp_ / "drive/OldRel/VELN4A.MEM", "saved");
+    EXPECT_PLATFORM_ERROR(fs_->MoveFile(Drive("\\Veln4a.mem"), Drive("\\OldRel\\Veln4a.mem")),
+                          "MoveFile", "File exists");
+    EXPECT_EQ(ReadFile(temp_ / "drive/Veln4a.mem"), "new");
+    EXPECT_EQ(ReadFile(temp_ / "drive/OldRel/VELN4A.MEM"), "saved");
+
+    fs_->MoveFile(Drive("\\veln4A.MEM"), Drive("\\oldrel\\Veln4b.mem"));
+    EXPECT_EQ(ReadFile(temp_ / "drive/OldRel/Veln4b.mem"), "new");
+    EXPECT_FALSE(std::filesystem::exists(temp_ / "drive/Veln4a.mem"));
+    EXPECT_PLATFORM_ERROR(fs_->MoveFile(Drive("\\Veln4a.mem"), Drive("\\x.mem")), "MoveFile",
+                          "No such file");
+    EXPECT_PLATFORM_ERROR(fs_->MoveFile(Drive("\\OldRel\\Veln4b.mem"), Drive("\\no\\x.mem")),
+                          "MoveFile", "No such file");
+}
+
+TEST_F(FileSystemTest, AttributesWithoutFatKeepOnlyReadOnly) {
+    WriteFile(temp_ / "drive/file.bin", "x");
+    runtime_.SetAttributes(Drive("\\file.bin"), platform::kAttrReadOnly | platform::kAttrHidden);
+    EXPECT_EQ(runtime_.GetAttributes(Drive("\\file.bin")), platform::kAttrReadOnly);
+    EXPECT_EQ(std::filesystem::status(temp_ / "drive/file.bin").permissions() &
+                  std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                  std::filesystem::perms::others_read);
+    runtime_.SetAttributes(Drive("\\file.bin"), platform::kAttrHidden | platform::kAttrSystem);
+    EXPECT_EQ(runtime_.GetAttributes(Drive("\\file.bin")), 0u);
+    EXPECT_PLATFORM_ERROR(runtime_.GetAttributes(Drive("\\none")), "GetAttributes", "No such");
+}
+
+TEST_F(FileSystemTest, MatchesIgnoreCaseSkipFoldersAndSurviveMovingMatchesAway) {
+    for (const char* name : {"Veln4a.mem", "VELN4B.MEM", "veln4.mem", "Veln4x.mem.bak", "x.mem"}) {
+        WriteFile(temp_ / "drive" + "/" + name, name);
+    }
+    std::filesystem::create_directories(temp_ / "drive/Veln4dir.mem");
+    std::filesystem::create_directories(temp_ / "drive/OldRel");
+
+    std::set<std::string> moved;
+    for (std::string name = runtime_.FirstMatch(Drive("\\Veln4*.mem")); !name.empty();
+         name = runtime_.NextMatch()) {
+        fs_->MoveFile(Drive("\\" + name), Drive("\\OldRel\\" + name));
+        moved.insert(name);
+    }
+    EXPECT_EQ(moved, (std::set<std::string>{"Veln4a.mem", "VELN4B.MEM", "veln4.mem"}));
+    EXPECT_EQ(ListFolder(temp_ / "drive"), "OldRel Veln4dir.mem Veln4x.mem.bak x.mem");
+    EXPECT_EQ(runtime_.NextMatch(), "");
+    EXPECT_EQ(runtime_.FirstMatch(Drive("\\missing\\*.mem")), "");
+}
+
+TEST_F(FileSystemTest, TextInputAndTimes) {
+    EXPECT_PLATFORM_ERROR(runtime_.ReadLine(), "ReadLine", "No file is open");
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp\\position.txt")), "OpenTextInput",
+                          "No such file");
+    WriteFile(temp_ / "app/mtmp/Position.txt", "\\a.bin\r\n-\\b.bin\rc", {1'600'000'001, 5});
+    runtime_.OpenTextInput(App("\\mtmp\\position.txt"));
+    EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
+    EXPECT_EQ(runtime_.ReadLine(), "-\\b.bin");
+    EXPECT_EQ(runtime_.ReadLine(), "c");
+    EXPECT_TRUE(runtime_.AtEnd());
+    runtime_.Rewind();
+    EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
+    runtime_.CloseAll();
+    EXPECT_PLATFORM_ERROR(runtime_.AtEnd(), "AtEnd", "No file is open");
+
+    const auto expected =
+        platform::DateTime(std::chrono::duration_cast<platform::DateTime::duration>(
+            std::chrono::seconds(1'600'000'001) + std::chrono::nanoseconds(5)));
+    EXPECT_EQ(runtime_.FileModifiedTime(App("\\MTMP\\position.txt")), expected);
+    EXPECT_EQ(fs_->GetFile(App("\\mtmp\\position.txt"))->DateLastModified(), expected);
+    EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp\\none.txt")), "GetFile", "No such file");
+    EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp")), "GetFile", "Is a directory");
+}
+
+TEST(LinuxPlatformTest, ApplicationFolderIsTheExecutablesAndTheClassNameIsChecked) {
+    platform::linux_host::LinuxPlatform host;
+    EXPECT_EQ(host.GetRuntime().ApplicationFolder(),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+    EXPECT_THROW(host.CreateFileSystemObject("Scripting.Other"), PlatformError);
+}
+
+}  // namespace
+}  // namespace velno::linux_test
