@@ -1,0 +1,29 @@
+#pragma once
+
+// What the system knows of one file or folder, as the host's operations use
+// it.
+
+#include <optional>
+#include <string>
+
+#include "platform/contract.h"
+#include "platform/win32/windows_api.h"
+
+namespace velno::platform::win32 {
+
+// The entry's attributes and times; none when nothing of that path exists.
+// Other failures (access, drive not ready) throw PlatformError naming the
+// operation and the logic's path.
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> QueryEntry(const char* operation, const std::string& path,
+                                                    const std::wstring& native);
+
+inline bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+DateTime ToDateTime(const FILETIME& time);
+
+// The last-modified time of an existing file (not a folder).
+DateTime FileModifiedTimeOf(const char* operation, const std::string& path);
+
+}  // namespace velno::platform::win32

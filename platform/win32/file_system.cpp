@@ -1,0 +1,113 @@
+#include "platform/win32/file_system.h"
+
+#include "platform/win32/drives.h"
+#include "platform/win32/file_info.h"
+#include "platform/win32/native_path.h"
+#include "platform/win32/text_conversion.h"
+
+namespace velno::platform::win32 {
+
+namespace {
+
+class Win32File : public File {
+public:
+    explicit Win32File(std::string path) : path_(std::move(path)) {}
+    // Read when asked, as the file's object does.
+    DateTime DateLastModified() override { return FileModifiedTimeOf("DateLastModified", path_); }
+
+private:
+    std::string path_;
+};
+
+class Win32Folder : public Folder {
+public:
+    explicit Win32Folder(std::string path) : path_(std::move(path)) {}
+    std::string Path() override { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The entry of an existing file; PlatformError when there is none or it is
+// a folder.
+WIN32_FILE_ATTRIBUTE_DATA ExistingFile(const char* operation, const std::string& path,
+                                       const std::wstring& native) {
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> entry = QueryEntry(operation, path, native);
+    if (!entry || IsFolder(*entry)) {
+        ThrowError(operation, {path}, ERROR_FILE_NOT_FOUND);
+    }
+    return *entry;
+}
+
+}  // namespace
+
+std::shared_ptr<DriveCollection> Win32FileSystem::Drives() {
+    return std::make_shared<Win32DriveCollection>();
+}
+
+bool Win32FileSystem::FileExists(const std::string& path) {
+    const auto entry = QueryEntry("FileExists", path, NativePath("FileExists", path));
+    return entry && !IsFolder(*entry);
+}
+
+bool Win32FileSystem::FolderExists(const std::string& path) {
+    const auto entry = QueryEntry("FolderExists", path, NativePath("FolderExists", path));
+    return entry && IsFolder(*entry);
+}
+
+void Win32FileSystem::CreateFolder(const std::string& path) {
+    if (!CreateDirectoryW(NativePath("CreateFolder", path).c_str(), nullptr)) {
+        ThrowLastError("CreateFolder", {path});
+    }
+}
+
+void Win32FileSystem::DeleteFile(const std::string& path, bool force) {
+    const std::wstring native = NativePath("DeleteFile", path);
+    const DWORD attributes = ExistingFile("DeleteFile", path, native).dwFileAttributes;
+    const bool clear_read_only = force && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (clear_read_only &&
+        !SetFileAttributesW(native.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        ThrowLastError("DeleteFile", {path});
+    }
+    if (!DeleteFileW(native.c_str())) {
+        const DWORD error = GetLastError();
+        if (clear_read_only) {
+            SetFileAttributesW(native.c_str(), attributes);  // as it was
+        }
+        ThrowError("DeleteFile", {path}, error);
+    }
+}
+
+void Win32FileSystem::MoveFile(const std::string& source, const std::string& destination) {
+    const std::wstring from = NativePath("MoveFile", source);
+    const std::wstring to = NativePath("MoveFile", destination);
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> entry = QueryEntry("MoveFile", source, from);
+    if (!entry || IsFolder(*entry)) {
+        ThrowError("MoveFile", {source, destination}, ERROR_FILE_NOT_FOUND);
+    }
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination
+    // exists.
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+        ThrowLastError("MoveFile", {source, destination});
+    }
+}
+
+void Win32FileSystem::CopyFile(const std::string& source, const std::string& destination,
+                               bool overwrite, const ChunkCallback& between_chunks) {
+    CopyFileSafely(source, destination, overwrite, between_chunks);
+}
+
+std::unique_ptr<File> Win32FileSystem::GetFile(const std::string& path) {
+    ExistingFile("GetFile", path, NativePath("GetFile", path));
+    return std::make_unique<Win32File>(path);
+}
+
+std::unique_ptr<Folder> Win32FileSystem::GetFolder(const std::string& path) {
+    const auto entry = QueryEntry("GetFolder", path, NativePath("GetFolder", path));
+    if (!entry || !IsFolder(*entry)) {
+        ThrowError("GetFolder", {path}, ERROR_PATH_NOT_FOUND);
+    }
+    return std::make_unique<Win32Folder>(path);
+}
+
+}  // namespace velno::platform::win32
