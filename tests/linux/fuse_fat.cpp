@@ -1,0 +1,150 @@
+#include "fuse_fat.h"
+
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "platform/linux/mountinfo.h"
+#include "test_support.h"
+
+namespace velno::linux_test {
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+bool IsMounted(const std::string& mount_point) {
+    for (const auto& mount : platform::linux_host::ReadMountInfo("/proc/self/mountinfo")) {
+        if (mount.mount_point == mount_point) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string FuseFatUnavailable() {
+    if (::geteuid() != 0) {
+        return "FUSE volumes need root";
+    }
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+        return "/dev/fuse is not available";
+    }
+    for (const char* program :
+         {"fusefat", "mkfs.fat", "fsck.fat", "mdir", "mcopy", "mmd", "mtype"}) {
+        if (!HaveProgram(program)) {
+            return std::string(program) + " is not installed";
+        }
+    }
+    return {};
+}
+
+void UsePrivateMountNamespace() {
+    static const bool done = [] {
+        return ::unshare(CLONE_NEWNS) == 0 &&
+               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }();
+    (void)done;  // without it the mounts are merely visible to others
+}
+
+FuseFatVolume::FuseFatVolume(const std::string& folder, const std::string& label,
+                             const std::string& volume_id)
+    : image_(folder + "/velno.img"), mount_point_(folder + "/mnt") {
+    std::filesystem::create_directories(mount_point_);
+    if (Shell("mkfs.fat -C -F 32 -n " + label + " -i " + volume_id + " " + Quoted(image_) +
+              " 40000 >/dev/null 2>&1") != 0) {
+        throw std::runtime_error("mkfs.fat failed");
+    }
+}
+
+FuseFatVolume::~FuseFatVolume() { Unmount(); }
+
+std::string FuseFatVolume::Mtools(const std::string& command) const {
+    return "MTOOLS_SKIP_CHECK=1 " + command + " -i " + Quoted(image_) + " ";
+}
+
+void FuseFatVolume::MakeFolder(const std::string& path) const {
+    if (Shell(Mtools("mmd") + Quoted(path)) != 0) {
+        throw std::runtime_error("mmd failed: " + path);
+    }
+}
+
+void FuseFatVolume::Put(const std::string& local_file, const std::string& path) const {
+    if (Shell(Mtools("mcopy -m") + Quoted(local_file) + " " + Quoted(path)) != 0) {
+        throw std::runtime_error("mcopy failed: " + path);
+    }
+}
+
+std::string FuseFatVolume::Type(const std::string& path) const {
+    return Output(Mtools("mtype") + Quoted(path) + " 2>/dev/null");
+}
+
+std::string FuseFatVolume::Listing() const {
+    std::istringstream lines(Output(Mtools("mdir -/ -b") + "::"));
+    std::vector<std::string> paths;
+    for (std::string line; std::getline(lines, line);) {
+        paths.push_back(line);
+    }
+    std::sort(paths.begin(), paths.end());
+    std::string text;
+    for (const std::string& path : paths) {
+        text += path + "\n";
+    }
+    return text;
+}
+
+bool FuseFatVolume::Consistent() const {
+    return Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0;
+}
+
+bool FuseFatVolume::Mount() {
+    daemon_ = ::fork();
+    if (daemon_ == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        const std::string options = "rw+,fsname=" + image_;
+        ::execlp("fusefat", "fusefat", "-f", "-o", options.c_str(), image_.c_str(),
+                 mount_point_.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Waits for the mount to appear (or for fusefat to give up).
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        if (IsMounted(mount_point_)) {
+            return true;
+        }
+        if (::waitpid(daemon_, nullptr, WNOHANG) == daemon_) {
+            daemon_ = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+}
+
+void FuseFatVolume::Unmount() {
+    if (daemon_ <= 0) {
+        return;
+    }
+    if (::umount2(mount_point_.c_str(), 0) != 0) {
+        ::umount2(mount_point_.c_str(), MNT_DETACH);
+        ::kill(daemon_, SIGTERM);
+    }
+    // fusefat writes the rest of the volume as it ends: only then is the
+    // image complete.
+    ::waitpid(daemon_, nullptr, 0);
+    daemon_ = -1;
+}
+
+}  // namespace velno::linux_test
