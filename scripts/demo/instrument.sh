@@ -137,7 +137,7 @@ velno_list() {
 velno_start_xvfb() {
     local number_file=$1/xvfb-display
     : >"$number_file"
-    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$number_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset 9>"$number_file" >/dev/null 2>&1 &
     VELNO_XVFB_PID=$!
     for _ in $(seq 1 200); do
         if [ -s "$number_file" ]; then
@@ -150,6 +150,15 @@ velno_start_xvfb() {
     done
     echo "Xvfb did not start" >&2
     return 1
+}
+
+# velno_runtime_dir FOLDER: a private runtime folder for the program where
+# the session has none (as root on a bare machine).
+velno_runtime_dir() {
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        mkdir -m 0700 "$1/runtime"
+        export XDG_RUNTIME_DIR=$1/runtime
+    fi
 }
 
 velno_display_works() {

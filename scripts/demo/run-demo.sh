@@ -59,6 +59,7 @@ velno_build "$repo" "$build_dir"
 work=$(mktemp -d /tmp/velno-demo.XXXXXX)
 image=$work/velno.img
 mount_dir=$work/instrument
+velno_runtime_dir "$work"
 velno_log "Making the instrument: $image"
 velno_make_image "$image" "$work/scratch"
 velno_mount "$image" "$mount_dir"

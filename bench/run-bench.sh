@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Measures the program on the demonstration instrument: start-up to the
+# first shown window (several starts), and peak memory over a whole update
+# run. Prints the figures; targets: start-up under 150 ms, peak memory
+# under 60 MB.
+#
+# Usage: bench/run-bench.sh [BUILD_DIR] [RUNS]
+# BUILD_DIR defaults to build-bench in the repository (configured Release
+# when new); it must build the targets velno-updater and velno_bench_startup.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/.." && pwd)
+# shellcheck source-path=SCRIPTDIR/../scripts/demo
+source "$repo/scripts/demo/instrument.sh"
+
+build_dir=${1:-$repo/build-bench}
+runs=${2:-15}
+
+work=""
+mount_dir=""
+updater_pid=""
+VELNO_XVFB_PID=""
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    if [ -n "$updater_pid" ]; then kill "$updater_pid" 2>/dev/null || true; fi
+    if [ -n "$mount_dir" ]; then velno_unmount "$mount_dir" || true; fi
+    if [ -n "$VELNO_XVFB_PID" ]; then kill "$VELNO_XVFB_PID" 2>/dev/null || true; fi
+    if [ -n "$work" ] && ! mountpoint -q "$mount_dir"; then rm -rf "$work"; fi
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+    cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build_dir" --target velno-updater velno_bench_startup -j2 >/dev/null
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build_dir/CMakeCache.txt")
+
+work=$(mktemp -d /tmp/velno-bench.XXXXXX)
+mount_dir=$work/instrument
+velno_runtime_dir "$work"
+velno_make_image "$work/velno.img" "$work/scratch"
+velno_mount "$work/velno.img" "$mount_dir"
+mkdir -p "$work/updater"
+cp "$build_dir/app/qt/velno-updater" "$work/updater/"
+velno_stage_update "$work/updater"
+program=$work/updater/velno-updater
+
+velno_display_works || velno_start_xvfb "$work"
+echo "velno-updater ($build_type build) on the demonstration instrument ($VELNO_MOUNT_KIND mount), display $DISPLAY"
+
+"$build_dir/bench/velno_bench_startup" "$runs" "VELNO4 updater" "$program"
+
+# One whole update run: the most memory the program ever holds.
+"$program" &
+updater_pid=$!
+window=$(velno_window_id "$updater_pid")
+velno_click "$window" "${VELNO_START_BUTTON[@]}"
+velno_wait_state "$window" completed "$work/completed.png" 300
+peak_kib=$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' "/proc/$updater_pid/status")
+velno_click "$window" "${VELNO_EXIT_BUTTON[@]}"
+wait "$updater_pid" || true
+updater_pid=""
+entries=$(grep -c . "$work/updater/mtmp/position.txt")
+awk -v kib="$peak_kib" -v entries="$entries" 'BEGIN {
+    printf "peak memory over a whole run (%d entries, 24 MiB file): %.1f MiB (%.1f MB)\n",
+        entries, kib / 1024, kib * 1.024 / 1000 }'
