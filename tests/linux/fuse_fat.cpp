@@ -50,12 +50,12 @@ std::string FuseFatUnavailable() {
     return {};
 }
 
-void UsePrivateMountNamespace() {
+bool UsePrivateMountNamespace() {
     static const bool done = [] {
         return ::unshare(CLONE_NEWNS) == 0 &&
                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     }();
-    (void)done;  // without it the mounts are merely visible to others
+    return done;
 }
 
 FuseFatVolume::FuseFatVolume(const std::string& folder, const std::string& label,

@@ -18,8 +18,9 @@ namespace velno::linux_test {
 // Empty when FUSE volumes can be used here, otherwise why not.
 std::string FuseFatUnavailable();
 
-// Moves this process into a private mount namespace (once).
-void UsePrivateMountNamespace();
+// Moves this process into a private mount namespace (once): its mounts and
+// unmounts are then seen by no other process. False when that failed.
+bool UsePrivateMountNamespace();
 
 class FuseFatVolume {
 public:
