@@ -52,6 +52,7 @@ program=$work/updater/velno-updater
 
 velno_display_works || velno_start_xvfb "$work"
 echo "velno-updater ($build_type build) on the demonstration instrument ($VELNO_MOUNT_KIND mount), display $DISPLAY"
+echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 "$build_dir/bench/velno_bench_startup" "$runs" "VELNO4 updater" "$program"
 

@@ -91,12 +91,14 @@ velno_stage_update() {
         printf '\\system\\data\\current.bin\r\n'
         printf -- '-\\system\\data\\obsolete.bin\r\n'
         printf '\\system\\voices\\voices.lst\r\n'
-        printf '\\system\\voices\\piano.bin\r\n'
         local i name
         for ((i = 1; i <= styles; i++)); do
             name=$(printf 'S%03d.sty' "$i")
             printf 'style %d\r\n' "$i" >"$mtmp/$name"
             printf '\\system\\styles\\%s\r\n' "$name"
+            if [ "$i" -eq $((styles / 2)) ]; then
+                printf '\\system\\voices\\piano.bin\r\n'
+            fi
         done
     } >"$mtmp/position.txt"
 }
@@ -193,9 +195,10 @@ velno_share() {
 }
 
 # The window's state as a screenshot shows it: ready, running, running-bar
-# (the bar has advanced), completed or unknown. It looks for the red warning
-# under the bar, the red instructions in the bar's place, and the bar's
-# filled part.
+# (the bar has advanced), completed or unknown, followed by how far the bar
+# has advanced (in thousandths of its width). It looks for the red warning
+# under the bar, the red instructions in the bar's place, the blue notice,
+# and the bar's filled (coloured) part.
 velno_state() {
     local picture=$1
     local warning instructions notice bar
@@ -205,14 +208,38 @@ velno_state() {
     bar=$(convert "$picture" -crop 525x37+18+10 +repage -colorspace HSL -channel G -separate \
         -threshold 40% -format '%[fx:int(mean*1000)]' info:)
     if [ "$warning" -gt 5 ]; then
-        if [ "$bar" -gt 10 ]; then echo running-bar; else echo running; fi
+        if [ "$bar" -gt 10 ]; then echo "running-bar $bar"; else echo "running $bar"; fi
     elif [ "$instructions" -gt 5 ]; then
-        echo completed
+        echo "completed 0"
     elif [ "$notice" -gt 5 ]; then
-        echo ready
+        echo "ready 0"
     else
-        echo unknown
+        echo "unknown 0"
     fi
+}
+
+# velno_capture_run WINDOW RUNNING_FILE COMPLETED_FILE [SECONDS]: follows a
+# run by screenshots until it completes. Keeps a Running screenshot with the
+# bar at least a third of the way (or the furthest one seen) and the
+# Completed one. Returns 2 when no Running state was caught.
+velno_capture_run() {
+    local window=$1 running=$2 completed=$3 seconds=${4:-300}
+    local deadline=$((SECONDS + seconds)) state fill kept=-1 shot=$completed.tmp.png
+    while [ $SECONDS -lt $deadline ]; do
+        velno_shot "$window" "$shot" 2>/dev/null || { sleep 0.1; continue; }
+        read -r state fill < <(velno_state "$shot")
+        if [ "$state" = running-bar ] && [ "$kept" -lt 333 ] && [ "$fill" -gt "$kept" ]; then
+            cp "$shot" "$running"
+            kept=$fill
+        elif [ "$state" = completed ]; then
+            mv "$shot" "$completed"
+            [ "$kept" -ge 0 ] && return 0
+            return 2
+        fi
+    done
+    rm -f "$shot"
+    echo "The run did not complete within $seconds seconds" >&2
+    return 1
 }
 
 # velno_wait_state WINDOW STATE FILE [SECONDS [LATER]]: screenshots until
@@ -223,7 +250,7 @@ velno_wait_state() {
     local deadline=$((SECONDS + seconds)) state=""
     while [ $SECONDS -lt $deadline ]; do
         velno_shot "$window" "$file.tmp.png" 2>/dev/null || { sleep 0.1; continue; }
-        state=$(velno_state "$file.tmp.png")
+        read -r state _ < <(velno_state "$file.tmp.png")
         if [ "$state" = "$wanted" ]; then
             mv "$file.tmp.png" "$file"
             return 0

@@ -93,13 +93,12 @@ else
     velno_log "Ready: $shots_dir/ready.png; pressing Start Updating"
     velno_click "$window" "${VELNO_START_BUTTON[@]}"
     status=0
-    velno_wait_state "$window" running-bar "$shots_dir/running.png" 60 completed || status=$?
+    velno_capture_run "$window" "$shots_dir/running.png" "$shots_dir/completed.png" || status=$?
     case $status in
         0) velno_log "Running: $shots_dir/running.png" ;;
         2) velno_log "The run finished before the Running state could be captured" ;;
         *) exit 1 ;;
     esac
-    velno_wait_state "$window" completed "$shots_dir/completed.png" 300
     velno_log "Completed: $shots_dir/completed.png; pressing Exit"
     velno_click "$window" "${VELNO_EXIT_BUTTON[@]}"
     for _ in $(seq 1 100); do
