@@ -116,7 +116,7 @@ std::string LinuxDrive::FileSystem() {
 std::int32_t LinuxDrive::SerialNumber() { return Volume().serial; }
 
 std::string LinuxDrive::Path() {
-    roots_->Add(mount_.mount_point);
+    roots_->Add(mount_.mount_point, PathRoots::Kind::kDrive);
     return mount_.mount_point;
 }
 

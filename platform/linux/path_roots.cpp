@@ -20,20 +20,25 @@ std::string WithoutTrailingSeparators(std::string root) {
     return root;
 }
 
-bool StartsWithRoot(const std::string& text, const std::string& root) {
+bool StartsWithRoot(const std::string& text, const std::string& root, PathRoots::Kind kind) {
     if (root.empty() || text.compare(0, root.size(), root) != 0) {
         return false;
     }
-    return text.size() == root.size() || IsSeparator(root.back()) || IsSeparator(text[root.size()]);
+    return kind == PathRoots::Kind::kDrive || text.size() == root.size() ||
+           IsSeparator(root.back()) || IsSeparator(text[root.size()]);
 }
 
 }  // namespace
 
-void PathRoots::Add(const std::string& root) {
+void PathRoots::Add(const std::string& root, Kind kind) {
     const std::string clean = WithoutTrailingSeparators(root);
     const std::lock_guard lock(mutex_);
-    if (std::find(roots_.begin(), roots_.end(), clean) == roots_.end()) {
-        roots_.push_back(clean);
+    const auto known =
+        std::find_if(roots_.begin(), roots_.end(), [&](const Root& r) { return r.path == clean; });
+    if (known == roots_.end()) {
+        roots_.push_back({clean, kind});
+    } else if (kind == Kind::kDrive) {
+        known->kind = kind;
     }
 }
 
@@ -41,9 +46,10 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
     std::string root;
     {
         const std::lock_guard lock(mutex_);
-        for (const std::string& candidate : roots_) {
-            if (candidate.size() > root.size() && StartsWithRoot(text, candidate)) {
-                root = candidate;
+        for (const Root& candidate : roots_) {
+            if (candidate.path.size() > root.size() &&
+                StartsWithRoot(text, candidate.path, candidate.kind)) {
+                root = candidate.path;
             }
         }
     }

@@ -4,13 +4,15 @@
 // the host has handed out: the mount points of drives whose Path or
 // RootFolder was read, and the application folder.
 //
-// A path text must start with one of those roots, followed by a separator
-// or nothing; the longest such root wins. The rest is resolved lexically
-// below that root ("\" and "/" separate, "." is dropped, ".." never climbs
-// above the root), and each component that does not exist with its exact
-// case is looked up case-insensitively, as FAT and Windows find names. A
-// path under no known root is refused with PlatformError: the updater has
-// no business anywhere else.
+// A path text must start with one of those roots; the longest such root
+// wins. A folder root must be followed by a separator or nothing. A drive
+// root may be followed by anything: the logic joins a position-list line
+// straight to the drive's path, and a line without a leading separator is
+// taken from the drive's root, as Windows takes "E:a.bin" on a drive. The rest is resolved
+// lexically below that root ("\" and "/" separate, "." is dropped, ".." never climbs above the
+// root), and each component that does not exist with its exact case is looked up
+// case-insensitively, as FAT and Windows find names. A path under no known root is refused with
+// PlatformError: the updater has no business anywhere else.
 
 #include <mutex>
 #include <string>
@@ -20,8 +22,10 @@ namespace velno::platform::linux_host {
 
 class PathRoots {
 public:
+    enum class Kind { kFolder, kDrive };
+
     // Adds a native folder path (no trailing separator, except "/").
-    void Add(const std::string& root);
+    void Add(const std::string& root, Kind kind = Kind::kFolder);
 
     // The native path for the text; throws PlatformError naming the
     // operation when the text lies under no known root.
@@ -29,7 +33,11 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::vector<std::string> roots_;
+    struct Root {
+        std::string path;
+        Kind kind;
+    };
+    std::vector<Root> roots_;
 };
 
 // The name of the entry of the folder that equals the name ignoring case

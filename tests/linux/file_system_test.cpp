@@ -24,9 +24,15 @@ TEST_F(FileSystemTest, PathsStayBelowTheirRootAndUnknownRootsAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(temp_ / "escape"));
     EXPECT_TRUE(fs_->FolderExists(Drive("/../escape/./")));
 
-    // A sibling whose name merely starts like the root is no part of it.
+    // Text joined to the drive's path without a separator is taken from the
+    // drive's root, never from a sibling whose name starts like the root.
     std::filesystem::create_directories(temp_ / "drive2");
-    EXPECT_PLATFORM_ERROR(fs_->FolderExists(Drive("2")), "FolderExists", "not on the instrument");
+    EXPECT_FALSE(fs_->FolderExists(Drive("2")));
+    fs_->CreateFolder(Drive("2"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/2"));
+    // The application folder is a folder root: a sibling of it is no part of it.
+    std::filesystem::create_directories(temp_ / "app2");
+    EXPECT_PLATFORM_ERROR(fs_->FolderExists(App("2")), "FolderExists", "not on the instrument");
     EXPECT_PLATFORM_ERROR(fs_->FileExists(temp_ / "mountinfo"), "FileExists", "not on");
     EXPECT_PLATFORM_ERROR(fs_->CreateFolder("\\system"), "CreateFolder", "not on");
     EXPECT_PLATFORM_ERROR(runtime_.RemoveFile("/etc/hostname"), "RemoveFile", "not on");
