@@ -271,8 +271,12 @@ private slots:
         world.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(200));
         world.Stage("a.bin", 50);
         QVERIFY(world.program->Start());
-        world.boxes.Answer(QMessageBox::No);
-        world.boxes.Answer(QMessageBox::Ok);
+        // The backup's question comes while the run prepares the instrument,
+        // the missing file's message while it applies the position list.
+        world.boxes.Answer(QMessageBox::No,
+                           [&] { ExpectState(world, WindowState::kRunningPreparing); });
+        world.boxes.Answer(QMessageBox::Ok,
+                           [&] { ExpectState(world, WindowState::kRunningPositionList); });
         world.Press(Control::kStartButton);
         QCOMPARE(world.boxes.unexpected, 0);
         QCOMPARE(world.boxes.seen.size(), std::size_t{2});
