@@ -72,6 +72,9 @@ cp "$build_dir/app/qt/velno-updater" "$program_dir/"
 velno_stage_update "$program_dir"
 velno_log "Update staged in $program_dir/mtmp ($(grep -c . "$program_dir/mtmp/position.txt") entries)"
 
+if [ "$VELNO_MOUNT_KIND" = fuse ]; then
+    velno_log "fusefat shows times written by other tools one month late, and its own right"
+fi
 velno_log "The instrument before the update"
 velno_list "$mount_dir"
 
