@@ -34,7 +34,6 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-VELNO_DEMO_PACKAGES+=(libxcb1-dev libgtest-dev)
 velno_install_packages
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null

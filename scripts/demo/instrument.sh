@@ -4,10 +4,6 @@
 # that drive the program's window on an X display. Sourced by run-demo.sh
 # and by the benchmark.
 
-# Packages the demonstration needs on Debian 12, build tools included.
-VELNO_DEMO_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libblkid-dev libudev-dev
-    dosfstools mtools fusefat fuse3 xvfb xdotool imagemagick fonts-dejavu-core)
-
 # The window's buttons, at the centres of their described places (twips
 # divided by 15): "Start Updating" at 24,152 and "Exit" at 416,152, both
 # 121 x 33.
@@ -16,21 +12,10 @@ VELNO_EXIT_BUTTON=(476 168)
 
 velno_log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
+# Everything the program and its demonstration need, from the project's
+# one list of packages.
 velno_install_packages() {
-    local missing=()
-    local package
-    for package in "${VELNO_DEMO_PACKAGES[@]}"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
-            missing+=("$package")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    velno_log "Installing ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "Missing packages: ${missing[*]} (run as root, or install them first)" >&2
-        return 1
-    fi
-    DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    bash "$(dirname "${BASH_SOURCE[0]}")/../install-deps.sh"
 }
 
 # velno_build SOURCE BUILD_DIR: the program, optimised, without the tests.

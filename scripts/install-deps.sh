@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what the updater needs to build, run and be tested on Debian 12.
+# Run as root (or through sudo). Safe to run again.
+set -euo pipefail
+
+packages=(
+  # Build: compiler, CMake, pkg-config for the system libraries, one code style.
+  g++ cmake make pkg-config clang-format
+  # Tests of the logic.
+  libgtest-dev libgmock-dev
+  # The Linux host: volume probing and the udev database.
+  libblkid-dev libudev-dev
+  # The window.
+  qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
+  # FAT32 volumes for the end-to-end tests and the demonstration instrument.
+  fuse3 fusefat dosfstools mtools
+  # A display for the demonstration and the smoke tests, driven by xdotool.
+  xvfb xdotool imagemagick
+)
+
+export DEBIAN_FRONTEND=noninteractive
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
