@@ -33,8 +33,8 @@ wineserver -w
 
 # Drive types live in the registry; change them while Wine runs, then stop it
 # before the drive links change.
-wine reg add 'HKLM\Software\Wine\Drives' /v e: /d hd /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Drives' /v f: /d floppy /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Drives' /v e: /d hd /f /reg:64 >/dev/null 2>&1
+wine reg add 'HKLM\Software\Wine\Drives' /v f: /d floppy /f /reg:64 >/dev/null 2>&1
 wineserver -w
 
 mkdir -p "$VELNO_DRIVE_E" "$VELNO_DRIVE_F"

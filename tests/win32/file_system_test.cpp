@@ -1,0 +1,140 @@
+#include "platform/win32/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include "test_folder.h"
+
+namespace velno::win32::testing {
+namespace {
+
+using platform::PlatformError;
+
+class Win32FileSystemTest : public OnRigDrive {
+protected:
+    platform::win32::Win32FileSystem fs;
+};
+
+// Runs the operation, expects a PlatformError and returns it.
+template <typename Operation>
+PlatformError FailureOf(Operation operation) {
+    try {
+        operation();
+    } catch (const PlatformError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no PlatformError";
+    return PlatformError("", {}, "");
+}
+
+TEST_F(Win32FileSystemTest, TellsFilesFromFolders) {
+    WriteBytes(At("a.bin"), "a");
+    EXPECT_TRUE(fs.FileExists(At("a.bin")));
+    EXPECT_FALSE(fs.FolderExists(At("a.bin")));
+    EXPECT_TRUE(fs.FolderExists(Folder()));
+    EXPECT_FALSE(fs.FileExists(Folder()));
+    EXPECT_FALSE(fs.FileExists(At("b.bin")));
+    EXPECT_FALSE(fs.FileExists(At("nothere\\b.bin")));
+    EXPECT_TRUE(fs.FolderExists("E:"));
+}
+
+TEST_F(Win32FileSystemTest, LooksNamesUpRegardlessOfCase) {
+    WriteBytes(At("Veln4Main.mem"), "m");
+    ASSERT_TRUE(CreateDirectoryW(Wide(At("System")).c_str(), nullptr));
+    EXPECT_TRUE(fs.FileExists(At("VELN4MAIN.MEM")));
+    EXPECT_TRUE(fs.FolderExists(At("system")));
+    fs.DeleteFile(At("veln4main.mem"), true);
+    EXPECT_EQ(Names(Folder()), std::vector<std::string>{"System"});
+}
+
+TEST_F(Win32FileSystemTest, StaysOnTheDriveWhateverThePathClimbs) {
+    WriteBytes(At("a.bin"), "a");
+    const std::string climbing = "E:\\..\\..\\..\\" + FolderName() + "\\..\\..\\" + FolderName();
+    EXPECT_TRUE(fs.FileExists(climbing + "\\a.bin"));
+    fs.CreateFolder(climbing + "\\made");
+    EXPECT_TRUE(fs.FolderExists(At("made")));
+}
+
+TEST_F(Win32FileSystemTest, CreatesOneFolderWhoseParentExists) {
+    fs.CreateFolder(At("one"));
+    EXPECT_TRUE(fs.FolderExists(At("one")));
+    const PlatformError missing_parent = FailureOf([&] { fs.CreateFolder(At("x\\y")); });
+    EXPECT_EQ(missing_parent.Operation(), "CreateFolder");
+    EXPECT_EQ(missing_parent.Paths(), std::vector<std::string>{At("x\\y")});
+    EXPECT_FALSE(missing_parent.SystemMessage().empty());
+    EXPECT_FALSE(fs.FolderExists(At("x")));
+    FailureOf([&] { fs.CreateFolder(At("one")); });
+}
+
+TEST_F(Win32FileSystemTest, DeletesAReadOnlyFileOnlyWhenForced) {
+    WriteBytes(At("ro.bin"), "r");
+    ASSERT_TRUE(SetFileAttributesW(Wide(At("ro.bin")).c_str(), FILE_ATTRIBUTE_READONLY));
+    const PlatformError refused = FailureOf([&] { fs.DeleteFile(At("ro.bin"), false); });
+    EXPECT_EQ(refused.Operation(), "DeleteFile");
+    EXPECT_TRUE(fs.FileExists(At("ro.bin")));
+    EXPECT_NE(Attributes(At("ro.bin")) & FILE_ATTRIBUTE_READONLY, 0u);
+    fs.DeleteFile(At("ro.bin"), true);
+    EXPECT_FALSE(fs.FileExists(At("ro.bin")));
+}
+
+TEST_F(Win32FileSystemTest, DeletingAMissingFileOrAFolderFails) {
+    ASSERT_TRUE(CreateDirectoryW(Wide(At("dir")).c_str(), nullptr));
+    EXPECT_EQ(FailureOf([&] { fs.DeleteFile(At("gone.bin"), true); }).Paths(),
+              std::vector<std::string>{At("gone.bin")});
+    FailureOf([&] { fs.DeleteFile(At("dir"), true); });
+    EXPECT_TRUE(fs.FolderExists(At("dir")));
+}
+
+TEST_F(Win32FileSystemTest, MovesAFileButNeverOntoAnExistingOne) {
+    WriteBytes(At("a.mem"), "new");
+    WriteBytes(At("b.mem"), "old");
+    const PlatformError refused = FailureOf([&] { fs.MoveFile(At("a.mem"), At("b.mem")); });
+    EXPECT_EQ(refused.Operation(), "MoveFile");
+    EXPECT_EQ(refused.Paths(), (std::vector<std::string>{At("a.mem"), At("b.mem")}));
+    EXPECT_EQ(ReadBytes(At("a.mem")), "new");
+    EXPECT_EQ(ReadBytes(At("b.mem")), "old");
+
+    fs.CreateFolder(At("OldRel"));
+    fs.MoveFile(At("a.mem"), At("OldRel\\a.mem"));
+    EXPECT_FALSE(fs.FileExists(At("a.mem")));
+    EXPECT_EQ(ReadBytes(At("OldRel\\a.mem")), "new");
+    FailureOf([&] { fs.MoveFile(At("a.mem"), At("c.mem")); });
+    FailureOf([&] { fs.MoveFile(At("b.mem"), At("missing\\b.mem")); });
+    EXPECT_EQ(ReadBytes(At("b.mem")), "old");
+}
+
+TEST_F(Win32FileSystemTest, FileAndFolderObjectsNeedTheRightKindOfEntry) {
+    WriteBytes(At("a.bin"), "a");
+    SetModifiedTicks(At("a.bin"), 133'000'000'000'000'000ULL);
+    const auto file = fs.GetFile(At("a.bin"));
+    const auto before = file->DateLastModified();
+    SetModifiedTicks(At("a.bin"), 133'000'000'020'000'000ULL);
+    EXPECT_EQ(file->DateLastModified() - before, std::chrono::seconds(2));
+    EXPECT_EQ(fs.GetFolder(Folder())->Path(), Folder());
+    FailureOf([&] { fs.GetFile(Folder()); });
+    FailureOf([&] { fs.GetFile(At("b.bin")); });
+    FailureOf([&] { fs.GetFolder(At("a.bin")); });
+}
+
+TEST_F(Win32FileSystemTest, HandlesLongPathsNonAsciiNamesAndDeviceNames) {
+    std::string deep = Folder();
+    for (int level = 0; level < 8; ++level) {
+        deep += "\\" + std::string(40, static_cast<char>('a' + level));
+        fs.CreateFolder(deep);
+    }
+    ASSERT_GT(deep.size(), 300u);
+    const std::string name =
+        "\xC3\x9C"
+        "bersicht-\xE6\x97\xA5\xE6\x9C\xAC.bin";
+    WriteBytes(At(name), "u");
+    fs.CopyFile(At(name), deep + "\\" + name, true, nullptr);
+    EXPECT_TRUE(fs.FileExists(deep + "\\" + name));
+    EXPECT_EQ(ReadBytes(deep + "\\" + name), "u");
+
+    fs.CopyFile(At(name), At("CON"), true, nullptr);
+    EXPECT_TRUE(fs.FileExists(At("CON")));
+    fs.DeleteFile(At("CON"), true);
+    EXPECT_FALSE(fs.FileExists(At("CON")));
+}
+
+}  // namespace
+}  // namespace velno::win32::testing

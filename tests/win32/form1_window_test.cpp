@@ -1,0 +1,164 @@
+#include "app/win32/form1_window.h"
+
+#include <gtest/gtest.h>
+
+#include "app/win32/dpi.h"
+#include "platform/win32/text_conversion.h"
+#include "platform/win32/win32_platform.h"
+
+namespace velno::win32 {
+namespace {
+
+using app::Control;
+
+RECT PlaceInClient(HWND window, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string TextOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return platform::win32::WideToUtf8(text);
+}
+
+bool HasStyle(HWND window, DWORD style) {
+    return (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & style) != 0;
+}
+
+// Leaves no WM_QUIT of a closed window for the next test.
+void DrainQuit() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+// Wine draws windows on an X display; without one (DISPLAY unset) no window
+// can be created, and the window tests are skipped.
+class Form1WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const bool under_wine =
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        if (under_wine && GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
+            GTEST_SKIP() << "no X display for Wine (DISPLAY is not set)";
+        }
+    }
+};
+
+TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi) {
+    Form1Window window(GetModuleHandleW(nullptr));
+    const app::WindowDescription& description = app::Form1Description();
+    const UINT dpi = window.Dpi();
+    RECT client{};
+    GetClientRect(window.Handle(), &client);
+    EXPECT_EQ(client.right, Scale(description.ClientWidthPixels(), dpi));
+    EXPECT_EQ(client.bottom, Scale(description.ClientHeightPixels(), dpi));
+    EXPECT_EQ(TextOf(window.Handle()), description.creation_title);
+
+    for (const app::ControlDescription& control : description.controls) {
+        SCOPED_TRACE(std::string(control.name) + " " + std::to_string(control.index));
+        const HWND handle = window.ControlHandle(control.id);
+        ASSERT_NE(handle, nullptr);
+        const RECT place = PlaceInClient(window.Handle(), handle);
+        const app::Rect pixels = control.Pixels();
+        EXPECT_EQ(place.left, Scale(pixels.left, dpi));
+        EXPECT_EQ(place.top, Scale(pixels.top, dpi));
+        EXPECT_EQ(place.right - place.left, Scale(pixels.width, dpi));
+        EXPECT_EQ(place.bottom - place.top, Scale(pixels.height, dpi));
+        EXPECT_EQ(HasStyle(handle, WS_VISIBLE), control.visible_at_creation);
+        EXPECT_EQ(!HasStyle(handle, WS_DISABLED), control.enabled_at_creation);
+        if (control.kind != app::ControlKind::kProgressBar) {
+            EXPECT_EQ(TextOf(handle), control.text);
+        }
+        if (control.font) {
+            LOGFONTW font{};
+            GetObjectW(reinterpret_cast<HFONT>(SendMessageW(handle, WM_GETFONT, 0, 0)), sizeof font,
+                       &font);
+            EXPECT_EQ(font.lfHeight, -Scale(control.font->pixels, dpi));
+            EXPECT_EQ(font.lfWeight, control.font->bold ? FW_BOLD : FW_NORMAL);
+            EXPECT_EQ(platform::win32::WideToUtf8(font.lfFaceName), control.font->face);
+        }
+    }
+    // Tab moves the focus from "Start Updating" to "Exit".
+    EXPECT_EQ(
+        GetNextDlgTabItem(window.Handle(), window.ControlHandle(Control::kStartButton), FALSE),
+        window.ControlHandle(Control::kExitButton));
+}
+
+TEST_F(Form1WindowTest, CarriesOutWhatTheLogicDoesToIt) {
+    Form1Window window(GetModuleHandleW(nullptr));
+    window.SetCaption("VELNO4 updater     Serial N.  1A2B3C4D");
+    EXPECT_EQ(TextOf(window.Handle()), "VELNO4 updater     Serial N.  1A2B3C4D");
+    window.SetVisible(Control::kLabel4, false);
+    window.SetVisible(Control::kLabel2, true);
+    window.SetEnabled(Control::kStartButton, false);
+    EXPECT_FALSE(HasStyle(window.ControlHandle(Control::kLabel4), WS_VISIBLE));
+    EXPECT_TRUE(HasStyle(window.ControlHandle(Control::kLabel2), WS_VISIBLE));
+    EXPECT_TRUE(HasStyle(window.ControlHandle(Control::kStartButton), WS_DISABLED));
+
+    const HWND bar = window.ControlHandle(Control::kProgressBar1);
+    EXPECT_EQ(window.ProgressMax(), 100.0F);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 100);
+    window.SetProgressValue(66);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 66);
+    window.SetProgressValue(250);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 100);
+}
+
+// Answers every message box by trying to close the window first.
+class ClosingUser : public platform::UserServices {
+public:
+    platform::Answer ShowMessage(const std::string& text, platform::Buttons,
+                                 platform::Icon) override {
+        messages.push_back(text);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        still_open_during_message = IsWindow(window) != FALSE;
+        return platform::Answer::kOk;
+    }
+    void PumpEvents() override {}
+    HWND window = nullptr;
+    std::vector<std::string> messages;
+    bool still_open_during_message = false;
+};
+
+void Press(Form1Window& window, Control button) {
+    const HWND handle = window.ControlHandle(button);
+    SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(handle), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(handle));
+}
+
+TEST_F(Form1WindowTest, RefusesToCloseDuringARunAndClosesWhenTheRunEndsTheProgram) {
+    // No staging folder beside the test program: the run stops at its first
+    // precondition with a message, before anything on a drive changes.
+    platform::win32::Win32Platform platform;
+    ClosingUser user;
+    Form1Window window(GetModuleHandleW(nullptr));
+    app::Form1 form(platform, user, window);
+    window.Attach(form, user);
+    user.window = window.Handle();
+    ASSERT_TRUE(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }))
+        << "needs the rig's drive E: (scripts/win32/prepare-prefix.sh)";
+    Press(window, Control::kStartButton);
+    ASSERT_EQ(user.messages, std::vector<std::string>{"Position file not found "});
+    EXPECT_TRUE(user.still_open_during_message);
+    EXPECT_EQ(window.Handle(), nullptr);
+    DrainQuit();
+}
+
+TEST_F(Form1WindowTest, ExitClosesTheWindow) {
+    platform::win32::Win32Platform platform;
+    ClosingUser user;
+    Form1Window window(GetModuleHandleW(nullptr));
+    app::Form1 form(platform, user, window);
+    window.Attach(form, user);
+    Press(window, Control::kExitButton);
+    EXPECT_EQ(window.Handle(), nullptr);
+    EXPECT_TRUE(user.messages.empty());
+    DrainQuit();
+}
+
+}  // namespace
+}  // namespace velno::win32
