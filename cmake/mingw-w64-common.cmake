@@ -25,3 +25,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Test programs run under Wine, in the prefix the rig scripts prepare.
 get_filename_component(_velno_source_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_velno_source_dir}/scripts/win32/wine-run.sh")
+
+# pkg-config looks only at the target's libraries, never at the build
+# machine's (which a cross build cannot link).
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/${VELNO_MINGW_TRIPLE}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "/usr/${VELNO_MINGW_TRIPLE}")
