@@ -142,7 +142,7 @@ done
 mkdir -p "$(dirname "$screenshot")"
 if import -window root -crop "$(xdotool getwindowgeometry --shell "$window" |
     awk -F= '/WIDTH/{w=$2} /HEIGHT/{h=$2} /^X/{x=$2} /^Y/{y=$2} END{printf "%dx%d+%d+%d", w, h, x, y}')" \
-    "$screenshot" 2>/dev/null; then
+    +repage "$screenshot" 2>/dev/null; then
     echo "smoke test $name: screenshot $screenshot"
 else
     fail "no screenshot"
