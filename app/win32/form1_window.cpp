@@ -134,10 +134,21 @@ void Form1Window::Layout(UINT dpi, bool resize_window) {
         const RECT outer =
             OuterRect(Scale(description_.ClientWidthPixels(), dpi),
                       Scale(description_.ClientHeightPixels(), dpi), kWindowStyle, 0, dpi);
-        const int left = Scale(description_.design_left_twips / app::kTwipsPerPixel, dpi);
-        const int top = Scale(description_.design_top_twips / app::kTwipsPerPixel, dpi);
-        SetWindowPos(window_, nullptr, left + outer.left, top + outer.top, outer.right - outer.left,
-                     outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        const int width = outer.right - outer.left;
+        const int height = outer.bottom - outer.top;
+        // The design position, scaled, moved back inside the monitor's work
+        // area where the larger window would stand out of it.
+        POINT place{Scale(description_.design_left_twips / app::kTwipsPerPixel, dpi) + outer.left,
+                    Scale(description_.design_top_twips / app::kTwipsPerPixel, dpi) + outer.top};
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromPoint(place, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            const RECT& work = monitor.rcWork;
+            place.x = std::max(work.left, std::min(place.x, work.right - width));
+            place.y = std::max(work.top, std::min(place.y, work.bottom - height));
+        }
+        SetWindowPos(window_, nullptr, place.x, place.y, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     LOGFONTW message_font = MessageFont(dpi);
