@@ -88,17 +88,8 @@ TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi
         window.ControlHandle(Control::kExitButton));
 }
 
-TEST_F(Form1WindowTest, CarriesOutWhatTheLogicDoesToIt) {
+TEST_F(Form1WindowTest, KeepsTheProgressValueWithinTheBarsRange) {
     Form1Window window(GetModuleHandleW(nullptr));
-    window.SetCaption("VELNO4 updater     Serial N.  1A2B3C4D");
-    EXPECT_EQ(TextOf(window.Handle()), "VELNO4 updater     Serial N.  1A2B3C4D");
-    window.SetVisible(Control::kLabel4, false);
-    window.SetVisible(Control::kLabel2, true);
-    window.SetEnabled(Control::kStartButton, false);
-    EXPECT_FALSE(HasStyle(window.ControlHandle(Control::kLabel4), WS_VISIBLE));
-    EXPECT_TRUE(HasStyle(window.ControlHandle(Control::kLabel2), WS_VISIBLE));
-    EXPECT_TRUE(HasStyle(window.ControlHandle(Control::kStartButton), WS_DISABLED));
-
     const HWND bar = window.ControlHandle(Control::kProgressBar1);
     EXPECT_EQ(window.ProgressMax(), 100.0F);
     EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 100);

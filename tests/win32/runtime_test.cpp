@@ -95,16 +95,6 @@ TEST_F(Win32RuntimeTest, RemovesAFileButNotAReadOnlyOrMissingOne) {
     EXPECT_TRUE(fs.FileExists(At("ro.ini")));
 }
 
-TEST_F(Win32RuntimeTest, ComparesModificationTimes) {
-    WriteBytes(At("old.bin"), "o");
-    WriteBytes(At("new.bin"), "n");
-    SetModifiedTicks(At("old.bin"), 133'000'000'000'000'000ULL);
-    SetModifiedTicks(At("new.bin"), 133'000'000'020'000'000ULL);
-    EXPECT_LT(runtime.FileModifiedTime(At("old.bin")), runtime.FileModifiedTime(At("new.bin")));
-    EXPECT_THROW(runtime.FileModifiedTime(At("gone.bin")), PlatformError);
-    EXPECT_THROW(runtime.FileModifiedTime(Folder()), PlatformError);
-}
-
 TEST_F(Win32RuntimeTest, ReadsTheTextInputLineByLineAndAgainAfterRewind) {
     WriteBytes(At("position.txt"), "\\a.bin\r\n-\\b.bin\r\\c.bin");
     runtime.OpenTextInput(At("position.txt"));
@@ -118,18 +108,6 @@ TEST_F(Win32RuntimeTest, ReadsTheTextInputLineByLineAndAgainAfterRewind) {
     runtime.CloseAll();
     EXPECT_THROW(runtime.ReadLine(), PlatformError);
     EXPECT_THROW(runtime.OpenTextInput(At("missing.txt")), PlatformError);
-}
-
-TEST_F(Win32RuntimeTest, FlushesTheDrive) { EXPECT_NO_THROW(runtime.FlushDrive("E:")); }
-
-TEST(Win32Runtime, ApplicationFolderHoldsTheRunningProgram) {
-    platform::win32::Win32Runtime runtime;
-    platform::win32::Win32FileSystem fs;
-    const std::string folder = runtime.ApplicationFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_NE(folder.back(), '\\');
-    EXPECT_TRUE(fs.FolderExists(folder));
-    EXPECT_TRUE(fs.FileExists(folder + "\\velno_win32_tests.exe"));
 }
 
 }  // namespace
