@@ -2,7 +2,7 @@
 # Installs what the Windows build and its Wine tests need on Debian 12, as
 # root. Idempotent: installs only what is missing.
 set -euo pipefail
-packages=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 wine32:i386
+packages=(cmake make pkg-config g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 wine32:i386
           dosfstools xvfb xdotool imagemagick)
 missing=()
 for package in "${packages[@]}"; do
