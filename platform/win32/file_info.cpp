@@ -45,4 +45,30 @@ DateTime FileModifiedTimeOf(const char* operation, const std::string& path) {
     return ToDateTime(entry->ftLastWriteTime);
 }
 
+WIN32_FILE_ATTRIBUTE_DATA ExistingFile(const char* operation, const std::string& path,
+                                       const std::wstring& native) {
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> entry = QueryEntry(operation, path, native);
+    if (!entry || IsFolder(*entry)) {
+        ThrowError(operation, {path}, ERROR_FILE_NOT_FOUND);
+    }
+    return *entry;
+}
+
+void DeleteExistingFile(const char* operation, const std::string& path, bool force) {
+    const std::wstring native = NativePath(operation, path);
+    const DWORD attributes = ExistingFile(operation, path, native).dwFileAttributes;
+    const bool clear_read_only = force && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (clear_read_only &&
+        !SetFileAttributesW(native.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        ThrowLastError(operation, {path});
+    }
+    if (!DeleteFileW(native.c_str())) {
+        const DWORD error = GetLastError();
+        if (clear_read_only) {
+            SetFileAttributesW(native.c_str(), attributes);  // as it was
+        }
+        ThrowError(operation, {path}, error);
+    }
+}
+
 }  // namespace velno::platform::win32

@@ -23,6 +23,15 @@ inline bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
 
 DateTime ToDateTime(const FILETIME& time);
 
+// The entry of an existing file; PlatformError when there is none or it is
+// a folder.
+WIN32_FILE_ATTRIBUTE_DATA ExistingFile(const char* operation, const std::string& path,
+                                       const std::wstring& native);
+
+// Deletes an existing file; with force also a read-only one, whose
+// attribute is restored when the deletion fails.
+void DeleteExistingFile(const char* operation, const std::string& path, bool force);
+
 // The last-modified time of an existing file (not a folder).
 DateTime FileModifiedTimeOf(const char* operation, const std::string& path);
 

@@ -28,17 +28,6 @@ private:
     std::string path_;
 };
 
-// The entry of an existing file; PlatformError when there is none or it is
-// a folder.
-WIN32_FILE_ATTRIBUTE_DATA ExistingFile(const char* operation, const std::string& path,
-                                       const std::wstring& native) {
-    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> entry = QueryEntry(operation, path, native);
-    if (!entry || IsFolder(*entry)) {
-        ThrowError(operation, {path}, ERROR_FILE_NOT_FOUND);
-    }
-    return *entry;
-}
-
 }  // namespace
 
 std::shared_ptr<DriveCollection> Win32FileSystem::Drives() {
@@ -62,20 +51,7 @@ void Win32FileSystem::CreateFolder(const std::string& path) {
 }
 
 void Win32FileSystem::DeleteFile(const std::string& path, bool force) {
-    const std::wstring native = NativePath("DeleteFile", path);
-    const DWORD attributes = ExistingFile("DeleteFile", path, native).dwFileAttributes;
-    const bool clear_read_only = force && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (clear_read_only &&
-        !SetFileAttributesW(native.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
-        ThrowLastError("DeleteFile", {path});
-    }
-    if (!DeleteFileW(native.c_str())) {
-        const DWORD error = GetLastError();
-        if (clear_read_only) {
-            SetFileAttributesW(native.c_str(), attributes);  // as it was
-        }
-        ThrowError("DeleteFile", {path}, error);
-    }
+    DeleteExistingFile("DeleteFile", path, force);
 }
 
 void Win32FileSystem::MoveFile(const std::string& source, const std::string& destination) {

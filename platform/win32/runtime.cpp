@@ -136,10 +136,9 @@ void Win32Runtime::SetAttributes(const std::string& path, unsigned bits) {
 }
 
 void Win32Runtime::RemoveFile(const std::string& path) {
-    // Like the runtime's file deletion: a read-only file is not removed.
-    if (!DeleteFileW(NativePath("RemoveFile", path).c_str())) {
-        ThrowLastError("RemoveFile", {path});
-    }
+    // The start-up settings must go for the instrument to start with factory
+    // settings, so a read-only file is removed too, as on every host.
+    DeleteExistingFile("RemoveFile", path, true);
 }
 
 DateTime Win32Runtime::FileModifiedTime(const std::string& path) {

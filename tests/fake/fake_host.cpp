@@ -204,8 +204,9 @@ long CallLog::Find(const std::string& prefix, std::size_t from) const {
 }
 
 long CallLog::Count(const std::string& prefix) const {
-    return std::count_if(entries.begin(), entries.end(),
-                         [&](const std::string& entry) { return entry.starts_with(prefix); });
+    return static_cast<long>(
+        std::count_if(entries.begin(), entries.end(),
+                      [&](const std::string& entry) { return entry.starts_with(prefix); }));
 }
 
 FakeHost::FakeHost(CallLog& log) : log_(log) {}
