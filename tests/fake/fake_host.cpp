@@ -395,7 +395,7 @@ std::string FakeHost::FirstMatch(const std::string& pattern) {
     Begin("FirstMatch", {pattern});
     const std::string folder = Key(platform::GetParentFolderName(pattern));
     const std::string name_pattern = platform::GetFileName(pattern);
-    std::vector<const Node*> listed;
+    std::vector<const Node*> listed;  // in creation order, as a directory lists
     for (const auto& [key, node] : nodes_) {
         const bool in_folder = ParentKey(key) == folder && key != folder;
         const bool ordinary =
@@ -413,11 +413,15 @@ std::string FakeHost::FirstMatch(const std::string& pattern) {
         matches_.push_back(platform::GetFileName(node->path));
     }
     next_match_ = 0;
-    return next_match_ < matches_.size() ? matches_[next_match_++] : std::string{};
+    return TakeMatch();
 }
 
 std::string FakeHost::NextMatch() {
     Begin("NextMatch", {});
+    return TakeMatch();
+}
+
+std::string FakeHost::TakeMatch() {
     return next_match_ < matches_.size() ? matches_[next_match_++] : std::string{};
 }
 
@@ -458,27 +462,27 @@ void FakeHost::OpenTextInput(const std::string& path) {
     input_.Open(Existing("OpenTextInput", path, false).content);
 }
 
+void FakeHost::OpenInput(const char* operation) const {
+    if (!input_.IsOpen()) {
+        throw PlatformError(operation, {}, "Bad file name or number.");
+    }
+}
+
 std::string FakeHost::ReadLine() {
     Begin("ReadLine", {});
-    if (!input_.IsOpen()) {
-        throw PlatformError("ReadLine", {}, "Bad file name or number.");
-    }
+    OpenInput("ReadLine");
     return input_.ReadLine();
 }
 
 bool FakeHost::AtEnd() {
     Begin("AtEnd", {});
-    if (!input_.IsOpen()) {
-        throw PlatformError("AtEnd", {}, "Bad file name or number.");
-    }
+    OpenInput("AtEnd");
     return input_.AtEnd();
 }
 
 void FakeHost::Rewind() {
     Begin("Rewind", {});
-    if (!input_.IsOpen()) {
-        throw PlatformError("Rewind", {}, "Bad file name or number.");
-    }
+    OpenInput("Rewind");
     input_.Rewind();
 }
 
@@ -529,23 +533,9 @@ void FakeUser::OnEndProgram() {
 }
 
 const char* ControlName(update::Control control) {
-    switch (control) {
-        case update::Control::kLabel1:
-            return "Label1";
-        case update::Control::kLabel2:
-            return "Label2";
-        case update::Control::kLabel3:
-            return "Label3";
-        case update::Control::kLabel4:
-            return "Label4";
-        case update::Control::kProgressBar1:
-            return "ProgressBar1";
-        case update::Control::kStartButton:
-            return "Command1(0)";
-        case update::Control::kExitButton:
-            return "Command1(1)";
-    }
-    return "?";
+    static const char* const kNames[] = {"Label1",       "Label2",      "Label3",     "Label4",
+                                         "ProgressBar1", "Command1(0)", "Command1(1)"};
+    return kNames[static_cast<int>(control)];
 }
 
 RecordingView::RecordingView(CallLog& log) : log_(log) {

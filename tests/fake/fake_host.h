@@ -123,6 +123,9 @@ public:
     CallLog& Log() { return log_; }
 
 private:
+    void OpenInput(const char* operation) const;
+    std::string TakeMatch();
+
     CallLog& log_;
     std::vector<DriveSpec> drives_;
     std::map<std::string, Node> nodes_;
