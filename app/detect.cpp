@@ -8,11 +8,10 @@ constexpr const char* kFileSystemClass = "Scripting.FileSystemObject";
 constexpr const char* kNotFoundMessage = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
 
 bool Qualifies(platform::Drive& drive) {
-    // Type and readiness are read first; the label and file system of a
-    // drive that fails them are never read.
-    const int type = drive.DriveType();
-    const bool ready = drive.IsReady();
-    if (type != platform::kDriveFixed || !ready) {
+    // Type first, then readiness: a drive that is not a ready fixed disk is
+    // never asked for more, so a network or empty removable drive is not
+    // touched, and its label and file system are never read.
+    if (drive.DriveType() != platform::kDriveFixed || !drive.IsReady()) {
         return false;
     }
     const std::string label = drive.VolumeName();

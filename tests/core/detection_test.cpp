@@ -35,6 +35,7 @@ TEST_F(Detection, PropertiesAreReadInOrderAndLabelsOnlyOfQualifyingDrives) {
     host.AddDrive({.path = "E:", .serial = 0});
     form.DetectInstrument();
 
+    EXPECT_FALSE(log.Contains("IsReady A:"));  // not a fixed disk: not asked further
     EXPECT_FALSE(log.Contains("VolumeName A:"));
     EXPECT_FALSE(log.Contains("VolumeName B:"));
     EXPECT_FALSE(log.Contains("FileSystem A:"));
