@@ -78,11 +78,22 @@ void WriteAttributes(const std::string& native, const std::string& text, unsigne
         const FileDescriptor fd = OpenForIoctl(native, text, kOperation);
         const std::uint32_t old_attributes = FatAttributes(fd.get(), text, kOperation);
         std::uint32_t new_attributes = (old_attributes & ~kContractBits) | (bits & kContractBits);
-        if (new_attributes != old_attributes &&
-            ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &new_attributes) != 0) {
-            ThrowSystemError(kOperation, {text}, errno);
+        if (new_attributes == old_attributes ||
+            ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &new_attributes) == 0) {
+            return;
         }
-        return;
+        // The kernel lets only a privileged process change the system bit.
+        // An ordinary user's desktop mount cannot, so the system bit is then
+        // left as it is, like a bit the volume cannot hold, and the others
+        // are still set.
+        std::uint32_t without_system =
+            (new_attributes & ~std::uint32_t{ATTR_SYS}) | (old_attributes & ATTR_SYS);
+        if (errno == EPERM && without_system != new_attributes &&
+            (without_system == old_attributes ||
+             ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &without_system) == 0)) {
+            return;
+        }
+        ThrowSystemError(kOperation, {text}, errno);
     }
     const bool want_read_only = (bits & kAttrReadOnly) != 0;
     if (want_read_only == HasNoWriteBits(target.info)) {
