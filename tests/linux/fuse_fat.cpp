@@ -1,18 +1,15 @@
 #include "fuse_fat.h"
 
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-#include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 #include "platform/linux/mountinfo.h"
 #include "test_support.h"
@@ -22,6 +19,12 @@ namespace velno::linux_test {
 namespace {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+void Run(const std::string& command) {
+    if (Shell(command + " >/dev/null 2>&1") != 0) {
+        throw std::runtime_error("failed: " + command);
+    }
+}
 
 bool IsMounted(const std::string& mount_point) {
     for (const auto& mount : platform::linux_host::ReadMountInfo("/proc/self/mountinfo")) {
@@ -51,10 +54,8 @@ std::string FuseFatUnavailable() {
 }
 
 bool UsePrivateMountNamespace() {
-    static const bool done = [] {
-        return ::unshare(CLONE_NEWNS) == 0 &&
-               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    }();
+    static const bool done = ::unshare(CLONE_NEWNS) == 0 &&
+                             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     return done;
 }
 
@@ -62,28 +63,17 @@ FuseFatVolume::FuseFatVolume(const std::string& folder, const std::string& label
                              const std::string& volume_id)
     : image_(folder + "/velno.img"), mount_point_(folder + "/mnt") {
     std::filesystem::create_directories(mount_point_);
-    if (Shell("mkfs.fat -C -F 32 -n " + label + " -i " + volume_id + " " + Quoted(image_) +
-              " 40000 >/dev/null 2>&1") != 0) {
-        throw std::runtime_error("mkfs.fat failed");
-    }
+    Run("mkfs.fat -C -F 32 -n " + label + " -i " + volume_id + " " + Quoted(image_) + " 40000");
 }
-
-FuseFatVolume::~FuseFatVolume() { Unmount(); }
 
 std::string FuseFatVolume::Mtools(const std::string& command) const {
     return "MTOOLS_SKIP_CHECK=1 " + command + " -i " + Quoted(image_) + " ";
 }
 
-void FuseFatVolume::MakeFolder(const std::string& path) const {
-    if (Shell(Mtools("mmd") + Quoted(path)) != 0) {
-        throw std::runtime_error("mmd failed: " + path);
-    }
-}
+void FuseFatVolume::MakeFolder(const std::string& path) const { Run(Mtools("mmd") + Quoted(path)); }
 
 void FuseFatVolume::Put(const std::string& local_file, const std::string& path) const {
-    if (Shell(Mtools("mcopy -m") + Quoted(local_file) + " " + Quoted(path)) != 0) {
-        throw std::runtime_error("mcopy failed: " + path);
-    }
+    Run(Mtools("mcopy -m") + Quoted(local_file) + " " + Quoted(path));
 }
 
 std::string FuseFatVolume::Type(const std::string& path) const {
@@ -91,17 +81,7 @@ std::string FuseFatVolume::Type(const std::string& path) const {
 }
 
 std::string FuseFatVolume::Listing() const {
-    std::istringstream lines(Output(Mtools("mdir -/ -b") + "::"));
-    std::vector<std::string> paths;
-    for (std::string line; std::getline(lines, line);) {
-        paths.push_back(line);
-    }
-    std::sort(paths.begin(), paths.end());
-    std::string text;
-    for (const std::string& path : paths) {
-        text += path + "\n";
-    }
-    return text;
+    return Output(Mtools("mdir -/ -b") + ":: | LC_ALL=C sort");
 }
 
 bool FuseFatVolume::Consistent() const {
@@ -119,13 +99,12 @@ bool FuseFatVolume::Mount() {
                  mount_point_.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Waits for the mount to appear (or for fusefat to give up).
     for (int attempt = 0; attempt < 400; ++attempt) {
         if (IsMounted(mount_point_)) {
             return true;
         }
         if (::waitpid(daemon_, nullptr, WNOHANG) == daemon_) {
-            daemon_ = -1;
+            daemon_ = -1;  // fusefat gave up
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -141,8 +120,6 @@ void FuseFatVolume::Unmount() {
         ::umount2(mount_point_.c_str(), MNT_DETACH);
         ::kill(daemon_, SIGTERM);
     }
-    // fusefat writes the rest of the volume as it ends: only then is the
-    // image complete.
     ::waitpid(daemon_, nullptr, 0);
     daemon_ = -1;
 }

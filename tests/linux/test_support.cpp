@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace velno::linux_test {
 
@@ -59,11 +58,10 @@ timespec ModifiedOf(const std::string& path) {
 }
 
 std::string ListFolder(const std::string& path) {
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        names.push_back(entry.path().filename().string());
+        names.insert(entry.path().filename().string());
     }
-    std::sort(names.begin(), names.end());
     std::string text;
     for (const std::string& name : names) {
         text += (text.empty() ? "" : " ") + name;
@@ -78,16 +76,13 @@ int Shell(const std::string& command) {
 
 std::string Output(const std::string& command) {
     std::string text;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            text.append(buffer, count);
+        }
+        ::pclose(pipe);
     }
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        text.append(buffer, count);
-    }
-    ::pclose(pipe);
     return text;
 }
 
