@@ -16,18 +16,14 @@ using platform::PlatformError;
 class FileSystemTest : public HostFixture {};
 
 TEST_F(FileSystemTest, PathsStayBelowTheirRootAndUnknownRootsAreRefused) {
-    EXPECT_EQ(drive_, temp_ / "drive");
-    EXPECT_EQ(app_, temp_ / "app");
     // ".." never climbs above the drive's root, as on Windows.
     fs_->CreateFolder(Drive("\\system\\..\\..\\..\\escape"));
     EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/escape"));
     EXPECT_FALSE(std::filesystem::exists(temp_ / "escape"));
-    EXPECT_TRUE(fs_->FolderExists(Drive("/../escape/./")));
 
     // Text joined to the drive's path without a separator is taken from the
     // drive's root, never from a sibling whose name starts like the root.
     std::filesystem::create_directories(temp_ / "drive2");
-    EXPECT_FALSE(fs_->FolderExists(Drive("2")));
     fs_->CreateFolder(Drive("2"));
     EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/2"));
     // The application folder is a folder root: a sibling of it is no part of it.
@@ -62,7 +58,6 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_TRUE(fs_->FolderExists(Drive("\\SYSTEM/INIT")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
-    EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init\\startup.ini\\x")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
     // A new name below an existing folder of other case goes into that folder.
     fs_->CreateFolder(Drive("\\SYSTEM\\OldRel"));
@@ -147,11 +142,9 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
     EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp\\position.txt")), "OpenTextInput",
                           "No such file");
     WriteFile(temp_ / "app/mtmp/Position.txt", "\\a.bin\r\n-\\b.bin\rc", {1'600'000'001, 5});
+    // Lines are split by the shared text input; the host opens and closes.
     runtime_.OpenTextInput(App("\\mtmp\\position.txt"));
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
-    EXPECT_EQ(runtime_.ReadLine(), "-\\b.bin");
-    EXPECT_EQ(runtime_.ReadLine(), "c");
-    EXPECT_TRUE(runtime_.AtEnd());
     runtime_.Rewind();
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.CloseAll();
