@@ -2,9 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -14,8 +12,8 @@
 namespace velno::testing {
 
 // Answers the program's modal message boxes as a user would: every box that
-// opens is recorded and gets the next scripted answer. A box nobody expected
-// is recorded as unexpected and dismissed, so a test never hangs on it.
+// opens is recorded and gets the next scripted answer; a box beyond the
+// script is closed, so a test never hangs on it.
 class MessageBoxes : public QObject {
 public:
     struct Seen {
@@ -24,20 +22,18 @@ public:
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
     };
-    // NoButton: close the box by its frame instead of pressing a button. The
-    // action runs while the box is open, before the answer.
+    std::vector<Seen> seen;
+
+    // NoButton closes the box by its frame. The action runs while the box is
+    // open, before the answer.
     void Answer(QMessageBox::StandardButton button, std::function<void()> action = {}) {
         answers_.push_back({button, std::move(action)});
     }
 
     MessageBoxes() {
-        timer_.setInterval(5);
         connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start();
+        timer_.start(5);
     }
-
-    std::vector<Seen> seen;
-    int unexpected = 0;
 
 private:
     void Poll() {
@@ -47,13 +43,14 @@ private:
         }
         handled_ = box;
         seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-        if (answers_.empty()) {
-            ++unexpected;
-            box->close();
-            return;
+        // Past the script: close the box.
+        std::pair<QMessageBox::StandardButton, std::function<void()>> next{QMessageBox::NoButton,
+                                                                           {}};
+        if (!answers_.empty()) {
+            next = std::move(answers_.front());
+            answers_.pop_front();
         }
-        const auto [answer, action] = answers_.front();
-        answers_.pop_front();
+        const auto& [answer, action] = next;
         if (action) {
             action();
         }
