@@ -2,13 +2,50 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 
 #include "platform/win32/text_conversion.h"
 
 namespace velno::win32::testing {
+namespace {
 
-using platform::win32::Utf8ToWide;
-using platform::win32::WideToUtf8;
+// Calls the visitor for each entry of the folder but "." and "..".
+void ForEachEntry(const std::wstring& native,
+                  const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE find = FindFirstFileW((native + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if (std::wstring(entry.cFileName) != L"." && std::wstring(entry.cFileName) != L"..") {
+            visit(entry);
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+// Removes a folder and everything in it, read-only entries included.
+void RemoveTree(const std::wstring& native) {
+    ForEachEntry(native, [&native](const WIN32_FIND_DATAW& entry) {
+        const std::wstring path = native + L"\\" + entry.cFileName;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path);
+        } else {
+            DeleteFileW(path.c_str());
+        }
+    });
+    SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(native.c_str());
+}
+
+HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
 
 bool RigDriveReady() {
     wchar_t label[MAX_PATH + 1] = {};
@@ -29,15 +66,16 @@ void OnRigDrive::SetUp() {
 
 void OnRigDrive::TearDown() {
     if (!folder_.empty()) {
-        RemoveTree(L"\\\\?\\" + Wide(folder_));
+        RemoveTree(Wide(folder_));
     }
 }
 
-std::wstring Wide(const std::string& path) { return Utf8ToWide(path); }
+std::wstring Wide(const std::string& path) {
+    return L"\\\\?\\" + platform::win32::Utf8ToWide(path);
+}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    const HANDLE file = CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
@@ -45,8 +83,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    const HANDLE file = CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         return "<missing>";
     }
@@ -61,8 +98,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void SetModifiedTicks(const std::string& path, unsigned long long ticks) {
-    const HANDLE file = CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), FILE_WRITE_ATTRIBUTES, 0,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
@@ -71,56 +107,22 @@ void SetModifiedTicks(const std::string& path, unsigned long long ticks) {
 
 unsigned long long ModifiedTicks(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW((L"\\\\?\\" + Wide(path)).c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
         return 0;
     }
     return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
            data.ftLastWriteTime.dwLowDateTime;
 }
 
-DWORD Attributes(const std::string& path) {
-    return GetFileAttributesW((L"\\\\?\\" + Wide(path)).c_str());
-}
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileW((L"\\\\?\\" + Wide(folder) + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") {
-            names.push_back(WideToUtf8(name));
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    ForEachEntry(Wide(folder), [&names](const WIN32_FIND_DATAW& entry) {
+        names.push_back(platform::win32::WideToUtf8(entry.cFileName));
+    });
     std::sort(names.begin(), names.end());
     return names;
-}
-
-void RemoveTree(const std::wstring& native) {
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileW((native + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            const std::wstring path = native + L"\\" + name;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(native.c_str());
 }
 
 }  // namespace velno::win32::testing

@@ -1,8 +1,8 @@
 #pragma once
 
 // A scratch folder of its own on drive E: for each test, removed afterwards
-// with everything in it, and small file helpers that use the Win32 API
-// directly (not the code under test).
+// with everything in it, and file helpers on the Win32 API itself (not the
+// code under test).
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The scratch folder's path in the logic's form, e.g. "E:\velno-test-12-3".
+    // The scratch folder as the logic writes it, e.g. "E:\velno-test-12-3".
     const std::string& Folder() const { return folder_; }
-    // The folder's name below the drive's root.
     const std::string& FolderName() const { return name_; }
     std::string At(const std::string& relative) const { return folder_ + "\\" + relative; }
 
@@ -32,16 +31,15 @@ private:
     std::string folder_;
 };
 
+// The path's extended-length form, "\\?\E:\...".
 std::wstring Wide(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
-// The last-write time set and read as raw FILETIME ticks.
+// The last-write time as raw FILETIME ticks.
 void SetModifiedTicks(const std::string& path, unsigned long long ticks);
 unsigned long long ModifiedTicks(const std::string& path);
 DWORD Attributes(const std::string& path);
-// Names in a folder, sorted, "." and ".." left out, hidden ones included.
+// Names in a folder, sorted, without "." and "..".
 std::vector<std::string> Names(const std::string& folder);
-// Removes a folder and everything in it, read-only entries included.
-void RemoveTree(const std::wstring& native);
 
 }  // namespace velno::win32::testing
