@@ -2,35 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "platform/errors.h"
 
 namespace velno::platform::win32 {
 namespace {
 
-TEST(NativePath, ResolvesBelowTheDriveRootAndNeverAboveIt) {
-    EXPECT_EQ(NativePath("t", "E:\\system\\data\\a.bin"), L"\\\\?\\E:\\system\\data\\a.bin");
-    EXPECT_EQ(NativePath("t", "E:\\..\\..\\x"), L"\\\\?\\E:\\x");
-    EXPECT_EQ(NativePath("t", "E:\\system\\..\\..\\..\\Windows\\x"), L"\\\\?\\E:\\Windows\\x");
-    EXPECT_EQ(NativePath("t", "E:\\.\\a//b\\\\c\\.\\"), L"\\\\?\\E:\\a\\b\\c");
-    EXPECT_EQ(NativePath("t", "E:/a/b"), L"\\\\?\\E:\\a\\b");
-}
-
-TEST(NativePath, TheDriveAloneIsItsRootFolder) {
-    EXPECT_EQ(NativePath("t", "E:"), L"\\\\?\\E:\\");
-    EXPECT_EQ(NativePath("t", "E:\\"), L"\\\\?\\E:\\");
-    EXPECT_EQ(NativePath("t", "E:\\.."), L"\\\\?\\E:\\");
-}
-
-TEST(NativePath, SharesAndExtendedPathsKeepTheirRoot) {
-    EXPECT_EQ(NativePath("t", "\\\\server\\share\\..\\..\\d\\a.bin"),
-              L"\\\\?\\UNC\\server\\share\\d\\a.bin");
-    EXPECT_EQ(NativePath("t", "\\\\?\\C:\\Upd\\..\\x"), L"\\\\?\\C:\\x");
-    EXPECT_EQ(NativePath("t", "\\\\?\\UNC\\server\\share\\x"), L"\\\\?\\UNC\\server\\share\\x");
-}
-
-TEST(NativePath, KeepsNonAsciiNamesAndDeviceNamesAsText) {
-    EXPECT_EQ(NativePath("t", "E:\\\xC3\x9C\\\xE6\x97\xA5.bin"), L"\\\\?\\E:\\\u00DC\\\u65E5.bin");
-    EXPECT_EQ(NativePath("t", "E:\\CON"), L"\\\\?\\E:\\CON");
+TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"E:\\system\\data\\a.bin", L"\\\\?\\E:\\system\\data\\a.bin"},
+        {"E:\\system\\..\\..\\..\\Windows\\x", L"\\\\?\\E:\\Windows\\x"},
+        {"E:\\.\\a//b\\\\c\\.\\", L"\\\\?\\E:\\a\\b\\c"},
+        {"E:/a/b", L"\\\\?\\E:\\a\\b"},
+        {"E:", L"\\\\?\\E:\\"},
+        {"E:\\..", L"\\\\?\\E:\\"},
+        {"\\\\server\\share\\..\\..\\d\\a.bin", L"\\\\?\\UNC\\server\\share\\d\\a.bin"},
+        {"\\\\?\\C:\\Upd\\..\\x", L"\\\\?\\C:\\x"},
+        {"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        {"E:\\\xC3\x9C\\\xE6\x97\xA5.bin", L"\\\\?\\E:\\\u00DC\\\u65E5.bin"},
+        {"E:\\CON", L"\\\\?\\E:\\CON"},
+    };
+    for (const auto& [logic, native] : cases) {
+        EXPECT_EQ(NativePath("t", logic), native) << logic;
+    }
+    EXPECT_EQ(LogicPath(L"\\\\?\\C:\\Upd\\u.exe"), "C:\\Upd\\u.exe");
+    EXPECT_EQ(LogicPath(L"\\\\?\\UNC\\s\\d\\u.exe"), "\\\\s\\d\\u.exe");
+    EXPECT_EQ(LogicPath(L"C:\\\u00DC"), "C:\\\xC3\x9C");
 }
 
 TEST(NativePath, AShareWithoutItsNameIsRefusedWithTheOperationAndPath) {
@@ -42,12 +41,6 @@ TEST(NativePath, AShareWithoutItsNameIsRefusedWithTheOperationAndPath) {
         EXPECT_EQ(error.Paths(), std::vector<std::string>{"\\\\server"});
         EXPECT_FALSE(error.SystemMessage().empty());
     }
-}
-
-TEST(LogicPath, DropsTheExtendedPrefix) {
-    EXPECT_EQ(LogicPath(L"\\\\?\\C:\\Upd\\u.exe"), "C:\\Upd\\u.exe");
-    EXPECT_EQ(LogicPath(L"\\\\?\\UNC\\s\\d\\u.exe"), "\\\\s\\d\\u.exe");
-    EXPECT_EQ(LogicPath(L"C:\\\u00DC"), "C:\\\xC3\x9C");
 }
 
 }  // namespace
