@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include "app/win32/dpi.h"
 #include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_platform.h"
@@ -35,8 +38,7 @@ void DrainQuit() {
     }
 }
 
-// Wine draws windows on an X display; without one (DISPLAY unset) no window
-// can be created, and the window tests are skipped.
+// Under Wine without an X display (DISPLAY unset) no window can be created.
 class Form1WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -63,11 +65,11 @@ TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi
         const HWND handle = window.ControlHandle(control.id);
         ASSERT_NE(handle, nullptr);
         const RECT place = PlaceInClient(window.Handle(), handle);
-        const app::Rect pixels = control.Pixels();
-        EXPECT_EQ(place.left, Scale(pixels.left, dpi));
-        EXPECT_EQ(place.top, Scale(pixels.top, dpi));
-        EXPECT_EQ(place.right - place.left, Scale(pixels.width, dpi));
-        EXPECT_EQ(place.bottom - place.top, Scale(pixels.height, dpi));
+        const app::Rect px = control.Pixels();
+        EXPECT_EQ((std::array<long, 4>{place.left, place.top, place.right - place.left,
+                                       place.bottom - place.top}),
+                  (std::array<long, 4>{Scale(px.left, dpi), Scale(px.top, dpi),
+                                       Scale(px.width, dpi), Scale(px.height, dpi)}));
         EXPECT_EQ(HasStyle(handle, WS_VISIBLE), control.visible_at_creation);
         EXPECT_EQ(!HasStyle(handle, WS_DISABLED), control.enabled_at_creation);
         if (control.kind != app::ControlKind::kProgressBar) {
@@ -86,13 +88,9 @@ TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi
     EXPECT_EQ(
         GetNextDlgTabItem(window.Handle(), window.ControlHandle(Control::kStartButton), FALSE),
         window.ControlHandle(Control::kExitButton));
-}
-
-TEST_F(Form1WindowTest, KeepsTheProgressValueWithinTheBarsRange) {
-    Form1Window window(GetModuleHandleW(nullptr));
+    // The bar's value stays within its range of 0 to ProgressMax.
     const HWND bar = window.ControlHandle(Control::kProgressBar1);
-    EXPECT_EQ(window.ProgressMax(), 100.0F);
-    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 100);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), std::lround(window.ProgressMax()));
     window.SetProgressValue(66);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 66);
     window.SetProgressValue(250);
@@ -123,7 +121,7 @@ void Press(Form1Window& window, Control button) {
 
 TEST_F(Form1WindowTest, RefusesToCloseDuringARunAndClosesWhenTheRunEndsTheProgram) {
     // No staging folder beside the test program: the run stops at its first
-    // precondition with a message, before anything on a drive changes.
+    // precondition, before anything on a drive changes.
     platform::win32::Win32Platform platform;
     ClosingUser user;
     Form1Window window(GetModuleHandleW(nullptr));

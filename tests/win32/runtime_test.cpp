@@ -14,21 +14,11 @@ using platform::PlatformError;
 
 class Win32RuntimeTest : public OnRigDrive {
 protected:
-    std::vector<std::string> AllMatches(const std::string& pattern) {
-        std::vector<std::string> names;
-        for (std::string name = runtime.FirstMatch(pattern); !name.empty();
-             name = runtime.NextMatch()) {
-            names.push_back(name);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     platform::win32::Win32Runtime runtime;
     platform::win32::Win32FileSystem fs;
 };
 
-TEST_F(Win32RuntimeTest, MatchesOrdinaryFilesOnlyByTheirLongNames) {
+TEST_F(Win32RuntimeTest, MatchesOrdinaryFilesByLongNameWhileMatchesMoveAway) {
     for (const char* name : {"Veln4a.mem", "veln4B.MEM", "Veln4.mem", "Veln4hidden.mem",
                              "Veln4sys.mem", "other.mem", "Veln4x.memo", "xVeln4.mem"}) {
         WriteBytes(At(name), name);
@@ -36,28 +26,20 @@ TEST_F(Win32RuntimeTest, MatchesOrdinaryFilesOnlyByTheirLongNames) {
     ASSERT_TRUE(SetFileAttributesW(Wide(At("Veln4hidden.mem")).c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(Wide(At("Veln4sys.mem")).c_str(), FILE_ATTRIBUTE_SYSTEM));
     ASSERT_TRUE(CreateDirectoryW(Wide(At("Veln4dir.mem")).c_str(), nullptr));
-
-    EXPECT_EQ(AllMatches(At("Veln4*.mem")),
-              (std::vector<std::string>{"Veln4.mem", "Veln4a.mem", "veln4B.MEM"}));
-    EXPECT_EQ(AllMatches(At("nothing*.x")), std::vector<std::string>{});
-    EXPECT_EQ(runtime.FirstMatch(At("missing\\Veln4*.mem")), "");
-    EXPECT_EQ(runtime.NextMatch(), "");
-}
-
-TEST_F(Win32RuntimeTest, EnumerationStaysValidWhileMatchedFilesMoveAway) {
-    for (const char* name : {"Veln4a.mem", "Veln4b.mem", "Veln4c.mem", "Veln4d.mem"}) {
-        WriteBytes(At(name), name);
-    }
     fs.CreateFolder(At("OldRel"));
+
     std::vector<std::string> moved;
     for (std::string name = runtime.FirstMatch(At("Veln4*.mem")); !name.empty();
          name = runtime.NextMatch()) {
         fs.MoveFile(At(name), At("OldRel\\" + name));
         moved.push_back(name);
     }
-    EXPECT_EQ(moved.size(), 4u);
-    EXPECT_EQ(Names(Folder()), std::vector<std::string>{"OldRel"});
-    EXPECT_EQ(Names(At("OldRel")).size(), 4u);
+    std::sort(moved.begin(), moved.end());
+    EXPECT_EQ(moved, (std::vector<std::string>{"Veln4.mem", "Veln4a.mem", "veln4B.MEM"}));
+    EXPECT_EQ(Names(At("OldRel")), moved);
+    EXPECT_EQ(runtime.NextMatch(), "");
+    EXPECT_EQ(runtime.FirstMatch(At("nothing*.x")), "");
+    EXPECT_EQ(runtime.FirstMatch(At("missing\\Veln4*.mem")), "");
 }
 
 TEST_F(Win32RuntimeTest, ReplacesTheReadOnlyHiddenAndSystemBits) {
@@ -69,7 +51,6 @@ TEST_F(Win32RuntimeTest, ReplacesTheReadOnlyHiddenAndSystemBits) {
               DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY});
     runtime.SetAttributes(At("system"), 0);
     EXPECT_EQ(runtime.GetAttributes(At("system")), 0u);
-    EXPECT_TRUE(fs.FolderExists(At("system")));
 
     WriteBytes(At("a.ini"), "a");
     runtime.SetAttributes(At("a.ini"), 1);
@@ -79,30 +60,24 @@ TEST_F(Win32RuntimeTest, ReplacesTheReadOnlyHiddenAndSystemBits) {
 }
 
 TEST_F(Win32RuntimeTest, RemovesAFileEvenReadOnlyButNotAMissingOne) {
-    WriteBytes(At("startup.ini"), "s");
-    runtime.RemoveFile(At("startup.ini"));
-    EXPECT_FALSE(fs.FileExists(At("startup.ini")));
-    try {
-        runtime.RemoveFile(At("startup.ini"));
-        FAIL() << "no error";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "RemoveFile");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{At("startup.ini")});
-    }
     WriteBytes(At("ro.ini"), "r");
     ASSERT_TRUE(SetFileAttributesW(Wide(At("ro.ini")).c_str(), FILE_ATTRIBUTE_READONLY));
     runtime.RemoveFile(At("ro.ini"));
     EXPECT_FALSE(fs.FileExists(At("ro.ini")));
+    try {
+        runtime.RemoveFile(At("ro.ini"));
+        FAIL() << "no error";
+    } catch (const PlatformError& error) {
+        EXPECT_EQ(error.Operation(), "RemoveFile");
+        EXPECT_EQ(error.Paths(), std::vector<std::string>{At("ro.ini")});
+    }
 }
 
-TEST_F(Win32RuntimeTest, ReadsTheTextInputLineByLineAndAgainAfterRewind) {
+TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {
     WriteBytes(At("position.txt"), "\\a.bin\r\n-\\b.bin\r\\c.bin");
     runtime.OpenTextInput(At("position.txt"));
     EXPECT_EQ(runtime.ReadLine(), "\\a.bin");
     EXPECT_EQ(runtime.ReadLine(), "-\\b.bin");
-    EXPECT_FALSE(runtime.AtEnd());
-    EXPECT_EQ(runtime.ReadLine(), "\\c.bin");
-    EXPECT_TRUE(runtime.AtEnd());
     runtime.Rewind();
     EXPECT_EQ(runtime.ReadLine(), "\\a.bin");
     runtime.CloseAll();
