@@ -30,7 +30,6 @@ public:
     bool Completed() const { return completed_; }
 
     const update::InstrumentDrive& Instrument() const { return instrument_; }
-    const update::UpdatePaths& Paths() const { return paths_; }
 
 private:
     platform::Platform& platform_;
