@@ -17,22 +17,7 @@ source "$repo/scripts/demo/instrument.sh"
 build_dir=${1:-$repo/build-bench}
 runs=${2:-15}
 
-work=""
-mount_dir=""
-updater_pid=""
-VELNO_XVFB_PID=""
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM
-    if [ -n "$updater_pid" ]; then kill "$updater_pid" 2>/dev/null || true; fi
-    if [ -n "$mount_dir" ]; then velno_unmount "$mount_dir" || true; fi
-    if [ -n "$VELNO_XVFB_PID" ]; then kill "$VELNO_XVFB_PID" 2>/dev/null || true; fi
-    if [ -n "$work" ] && ! mountpoint -q "$mount_dir"; then rm -rf "$work"; fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+velno_trap_cleanup
 
 velno_install_packages
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then

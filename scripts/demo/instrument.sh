@@ -18,6 +18,40 @@ velno_install_packages() {
     bash "$(dirname "${BASH_SOURCE[0]}")/../install-deps.sh"
 }
 
+# What a run leaves behind, cleaned up on exit, Ctrl-C included: the
+# updater, the mount, the virtual display and the work folder. The calling
+# script sets these as it makes them.
+work=""
+mount_dir=""
+updater_pid=""
+VELNO_XVFB_PID=""
+
+velno_cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    if [ -n "$updater_pid" ] && kill -0 "$updater_pid" 2>/dev/null; then
+        kill "$updater_pid" 2>/dev/null || true
+        wait "$updater_pid" 2>/dev/null || true
+    fi
+    if [ -n "$mount_dir" ]; then
+        velno_unmount "$mount_dir" || echo "Could not unmount $mount_dir" >&2
+    fi
+    if [ -n "$VELNO_XVFB_PID" ]; then
+        kill "$VELNO_XVFB_PID" 2>/dev/null || true
+        wait "$VELNO_XVFB_PID" 2>/dev/null || true
+    fi
+    if [ -n "$work" ] && ! mountpoint -q "$mount_dir"; then
+        rm -rf "$work"
+    fi
+    exit "$status"
+}
+
+velno_trap_cleanup() {
+    trap velno_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
 # velno_build SOURCE BUILD_DIR: the program, optimised, without the tests.
 velno_build() {
     local source=$1 build=$2

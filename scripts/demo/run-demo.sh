@@ -24,33 +24,7 @@ source "$here/instrument.sh"
 build_dir=${VELNO_BUILD_DIR:-$repo/build-demo}
 shots_dir=${VELNO_SHOTS_DIR:-$build_dir/demo-screenshots}
 
-work=""
-mount_dir=""
-updater_pid=""
-VELNO_XVFB_PID=""
-
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM
-    if [ -n "$updater_pid" ] && kill -0 "$updater_pid" 2>/dev/null; then
-        kill "$updater_pid" 2>/dev/null || true
-        wait "$updater_pid" 2>/dev/null || true
-    fi
-    if [ -n "$mount_dir" ]; then
-        velno_unmount "$mount_dir" || echo "Could not unmount $mount_dir" >&2
-    fi
-    if [ -n "$VELNO_XVFB_PID" ]; then
-        kill "$VELNO_XVFB_PID" 2>/dev/null || true
-        wait "$VELNO_XVFB_PID" 2>/dev/null || true
-    fi
-    if [ -n "$work" ] && ! mountpoint -q "$mount_dir"; then
-        rm -rf "$work"
-    fi
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+velno_trap_cleanup
 
 velno_install_packages
 velno_log "Building the program in $build_dir"
