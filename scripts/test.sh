@@ -9,9 +9,7 @@ bash scripts/install-deps.sh
 
 for preset in dev asan; do
   echo "== $preset =="
-  cmake --preset "$preset"
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  cmake --workflow --preset "$preset"
 done
 
 if [ -f scripts/win32/ci.sh ]; then

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "update/messages.h"
 #include "update/update.h"
 
 namespace velno::update {
@@ -49,7 +50,7 @@ void ApplyInstall(UpdateContext& context, const std::string& line) {
         fs.CreateFolder(destination_folder);
     }
     if (!fs.FileExists(staged)) {
-        context.user.ShowMessage("File " + name + " not found", platform::Buttons::kOk,
+        context.user.ShowMessage(MissingFileMessage(name), platform::Buttons::kOk,
                                  platform::Icon::kNone);
         return;
     }
