@@ -54,7 +54,7 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }));
     EXPECT_TRUE(user.messages.empty());
     EXPECT_EQ(form.Instrument().drive_path, "E:");
-    EXPECT_EQ(view.caption, "VELNO4 updater     Serial N.  1A2B3C4D");
+    EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
 }
 
 TEST(Win32Drives, AMissingDriveIsNotReadyAndItsLabelReadFails) {
