@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "../copy_faults.h"
 #include "host_fixture.h"
 
 namespace velno::linux_test {
@@ -18,30 +19,8 @@ using platform::kCopyChunkBytes;
 using platform::linux_host::CopyPaths;
 using platform::linux_host::LinuxCopySteps;
 
-enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers };
-
-// The host's primitives with a fault where the real device would have one.
-class FaultySteps : public LinuxCopySteps {
-public:
-    FaultySteps(CopyPaths paths, Fault fault) : LinuxCopySteps(std::move(paths)), fault_(fault) {}
-    std::size_t ReadSource(std::span<char> buffer) override {
-        if (fault_ == Fault::kReadFails && ++reads_ == 2) {
-            Fail("Input/output error");
-        }
-        return LinuxCopySteps::ReadSource(buffer);
-    }
-    std::size_t ReadBack(std::span<char> buffer) override {
-        const std::size_t count = LinuxCopySteps::ReadBack(buffer);
-        if (fault_ == Fault::kReadBackDiffers && count > 0) {
-            buffer[count - 1] ^= 1;
-        }
-        return count;
-    }
-
-private:
-    Fault fault_;
-    int reads_ = 0;
-};
+using copy_faults::Fault;
+using FaultySteps = copy_faults::FaultySteps<LinuxCopySteps>;
 
 struct CopyCase {
     const char* name;
@@ -105,7 +84,8 @@ TEST_P(CopyFileTest, LeavesTheVerifiedCopyOrTheOldFile) {
     native = temp_ / "drive" + native;
     try {
         if (c.fault == Fault::kReadFails || c.fault == Fault::kReadBackDiffers) {
-            FaultySteps steps({temp_ / "app/mtmp/a.bin", native, source, destination}, c.fault);
+            FaultySteps steps(c.fault,
+                              CopyPaths{temp_ / "app/mtmp/a.bin", native, source, destination});
             platform::CopyVerified(steps, c.overwrite, between_chunks);
         } else {
             fs_->CopyFile(source, destination, c.overwrite, between_chunks);
