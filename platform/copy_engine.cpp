@@ -77,37 +77,33 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const ChunkBuffer buffer = NewChunkBuffer();
     const std::span<char> chunk(buffer.get(), kCopyChunkBytes);
     bool moved_a_chunk = false;
-    const auto next_chunk = [&] {
-        if (moved_a_chunk && between_chunks) {
-            between_chunks();
+    // Reads chunk after chunk and hands each on. A short read is the end:
+    // no read follows at an offset that is not a whole number of sectors.
+    const auto each_chunk = [&](auto read, auto use) {
+        WrittenBytes bytes;
+        for (std::size_t count = kCopyChunkBytes; count == kCopyChunkBytes;) {
+            count = read(chunk);
+            if (count > 0) {
+                if (moved_a_chunk && between_chunks) {
+                    between_chunks();
+                }
+                moved_a_chunk = true;
+                use(chunk.first(count));
+                bytes.Add(chunk.first(count));
+            }
         }
-        moved_a_chunk = true;
+        return bytes;
     };
 
     steps.CreateTemporary();
     TemporaryGuard temporary(steps);
-    WrittenBytes written;
-    for (std::size_t count = kCopyChunkBytes; count == kCopyChunkBytes;) {
-        count = steps.ReadSource(chunk);
-        if (count > 0) {
-            next_chunk();
-            steps.WriteTemporary(chunk.first(count));
-            written.Add(chunk.first(count));
-        }
-    }
+    const WrittenBytes written =
+        each_chunk([&](std::span<char> into) { return steps.ReadSource(into); },
+                   [&](std::span<const char> bytes) { steps.WriteTemporary(bytes); });
     steps.FlushTemporary();
-
     steps.OpenReadBack();
-    WrittenBytes read_back;
-    // A short read is the end: no read follows at an offset that is not a
-    // whole number of sectors.
-    for (std::size_t count = kCopyChunkBytes; count == kCopyChunkBytes;) {
-        count = steps.ReadBack(chunk);
-        if (count > 0) {
-            next_chunk();
-            read_back.Add(chunk.first(count));
-        }
-    }
+    const WrittenBytes read_back = each_chunk(
+        [&](std::span<char> into) { return steps.ReadBack(into); }, [](std::span<const char>) {});
     if (!(read_back == written)) {
         steps.Fail("The copy read back from the device differs from what was written to it.");
     }
