@@ -43,5 +43,5 @@ trap 'cleanup; rm -f "$image"' EXIT
 truncate -s 256M "$image"
 mkfs.fat -F 32 -n VELNO -i 1A2B3C4D "$image" >/dev/null
 mkdir "$work/fat32"
-fusefat -o "rw+,fsname=$image" "$image" "$work/fat32" >/dev/null
+fusefat -o "rw+,fsname=$image" "$image" "$work/fat32" >/dev/null 2>&1
 "$bench" "$work/fat32" "$mib" "$runs"
