@@ -46,9 +46,9 @@ private:
 
 struct CopyCase {
     const char* name;
-    const char* destination;  // below the test's folder, whose "data\a.bin" is old
-    std::size_t staged_bytes;
-    bool read_only;  // "data\a.bin"
+    const char* destination;   // below the test's folder, whose "data\a.bin" is old
+    std::size_t staged_bytes;  // kNoStagedFile: there is none
+    bool read_only;            // "data\a.bin"
     bool overwrite;
     Fault fault;
     // Part of the failure's message on each host; none when the copy succeeds.
@@ -61,6 +61,7 @@ struct CopyCase {
 inline void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
 
 inline constexpr std::size_t kChunk = platform::kCopyChunkBytes;
+inline constexpr std::size_t kNoStagedFile = static_cast<std::size_t>(-1);
 inline constexpr CopyCase kCases[] = {
     {"NewFile", "DATA\\new.bin", kChunk * 5 / 2, false, false, Fault::kNone, nullptr, nullptr, 5,
      "a.bin new.bin"},
@@ -75,6 +76,8 @@ inline constexpr CopyCase kCases[] = {
      "a.bin"},
     {"MissingFolder", "none\\a.bin", 100, false, true, Fault::kNone, "No such file", "", 0,
      "a.bin"},
+    {"MissingSource", "data\\a.bin", kNoStagedFile, false, true, Fault::kNone, "No such file", "",
+     0, "a.bin"},
     {"Interrupted", "data\\a.bin", kChunk * 5 / 2, false, true, Fault::kInterrupted, "", "", 0,
      "a.bin"},
     {"ReadFailsMidCopy", "data\\a.bin", kChunk * 5 / 2, false, true, Fault::kReadFails,
@@ -85,7 +88,7 @@ inline constexpr CopyCase kCases[] = {
 
 // The staged file's bytes, marked so that a misplaced chunk shows.
 inline std::string StagedBytes(std::size_t size) {
-    std::string staged(size, 's');
+    std::string staged(size == kNoStagedFile ? 0 : size, 's');
     for (std::size_t i = 0; i < staged.size(); i += 4093) {
         staged[i] = static_cast<char>(i / 4093);
     }
