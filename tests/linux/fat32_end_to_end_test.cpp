@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/form1.h"
+#include "fake/fake_host.h"
 #include "fuse_fat.h"
 #include "platform/linux/linux_platform.h"
 #include "test_support.h"
@@ -26,31 +27,6 @@ constexpr timespec kOlder = {1'577'836'800, 0};                 // 2020
 constexpr timespec kNewer = {1'893'456'000, 0};                 // 2030
 constexpr timespec kImageTime = {1'622'505'600, 0};             // 2021
 constexpr timespec kSavedTime = {1'546'300'800, 0};             // 2019
-
-// Answers OK to every message; the test expects exactly one.
-class RecordingUser : public platform::UserServices {
-public:
-    std::vector<std::string> messages;
-    int pumps = 0;
-
-    Answer ShowMessage(const std::string& text, platform::Buttons, platform::Icon) override {
-        messages.push_back(text);
-        return Answer::kOk;
-    }
-    void PumpEvents() override { ++pumps; }
-};
-
-class RecordingView : public app::View {
-public:
-    std::string caption;
-    std::vector<float> progress;
-
-    void SetCaption(const std::string& text) override { caption = text; }
-    void SetVisible(update::Control, bool) override {}
-    void SetEnabled(update::Control, bool) override {}
-    void SetProgressValue(float value) override { progress.push_back(value); }
-    float ProgressMax() override { return 100; }
-};
 
 // Every file below the folder with its content and time, except the
 // volume's image and mount point.
@@ -156,8 +132,10 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
         return;
     }
 
-    RecordingUser user;
-    RecordingView view;
+    fake::CallLog log;
+    fake::FakeUser user(log);
+    fake::RecordingView view(log);
+    user.AnswerAlways(Answer::kOk);
     app::Form1 form(host, user, view);
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }))
         << (user.messages.empty() ? "" : user.messages.back());
@@ -167,8 +145,8 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_TRUE(form.Completed());
     EXPECT_EQ(user.messages, std::vector<std::string>{"File missing.bin not found"});
-    EXPECT_EQ(user.pumps, 6);
-    EXPECT_EQ(view.progress, (std::vector<float>{0, 0, 16, 33, 50, 66, 83}));
+    EXPECT_EQ(log.Count("PumpEvents"), 6);
+    EXPECT_EQ(view.progress_values, (std::vector<float>{0, 0, 16, 33, 50, 66, 83}));
 
     // Times as the mounted volume gives them back: the staged time rounded
     // up to the volume's two seconds, so a second run finds them up to date.
