@@ -130,12 +130,7 @@ TEST(ImageProbe, ReadsLabelVersionAndSerialOrGivesTheKernelsName) {
         EXPECT_EQ(drive->VolumeName(), c.label);
         EXPECT_EQ(drive->FileSystem(), c.version);
         EXPECT_EQ(drive->SerialNumber(), c.serial);
-        if (number == 1) {
-            EXPECT_EQ(drive->DriveType(), kDriveFixed);
-            EXPECT_TRUE(drive->IsReady());
-            EXPECT_EQ(drive->Path(), folder.path());
-            EXPECT_EQ(drive->RootFolder(), folder.path() + "/");
-        }
+        EXPECT_EQ(drive->RootFolder(), folder.path() + "/");
     }
 }
 

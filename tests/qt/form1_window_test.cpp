@@ -178,14 +178,11 @@ private slots:
         World world;
         world.PositionList("\\a.bin");
         QVERIFY(world.program->Start());
-        const auto state = [&world] {
-            return std::to_string(world.host.OperationCount()) + world.host.Snapshot();
-        };
-        const std::string before = state();
+        const long operations = world.host.OperationCount();
         world.Press(Control::kExitButton);
         QVERIFY(world.Window().Ended());
         QVERIFY(!world.Window().isVisible());
-        QCOMPARE(state(), before);
+        QCOMPARE(world.host.OperationCount(), operations);  // the host is not even asked
     }
 
     void runShowsItsStatesAndRefusesClose() {
