@@ -1,4 +1,5 @@
 #include "core/world.h"
+#include "fake/error_of.h"
 
 namespace velno::testing {
 namespace {
@@ -67,13 +68,9 @@ TEST_F(Detection, RetryWalksTheDrivesPresentNow) {
 
 TEST_F(Detection, AFailingPropertyReadIsNotCaught) {
     w.host.FailOperation(5);  // CreateFileSystemObject, Drives, Walk, DriveType, IsReady
-    try {
-        w.Detect();
-        FAIL() << "detection returned";
-    } catch (const platform::PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "IsReady");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{"C:"});
-    }
+    const auto error = ErrorOf([&] { w.Detect(); });
+    EXPECT_EQ(error.Operation(), "IsReady");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"C:"});
 }
 
 }  // namespace

@@ -68,15 +68,12 @@ TEST_F(CopyFileTest, AWriteErrorHalfWayLeavesTheOldFileAndNoTemporary) {
     rlimit limit = old_limit;
     limit.rlim_cur = kCopyChunkBytes * 3 / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    try {
-        fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\a.bin"), true, {});
-        ADD_FAILURE() << "the copy did not fail";
-    } catch (const platform::PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "CopyFile");
-        EXPECT_EQ(error.Paths(),
-                  (std::vector<std::string>{App("\\mtmp\\a.bin"), Drive("\\data\\a.bin")}));
-        EXPECT_EQ(error.SystemMessage(), "File too large");
-    }
+    const auto error = testing::ErrorOf(
+        [&] { fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\a.bin"), true, {}); });
+    EXPECT_EQ(error.Operation(), "CopyFile");
+    EXPECT_EQ(error.Paths(),
+              (std::vector<std::string>{App("\\mtmp\\a.bin"), Drive("\\data\\a.bin")}));
+    EXPECT_EQ(error.SystemMessage(), "File too large");
     ::setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
     ExpectOldState();

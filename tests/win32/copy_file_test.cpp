@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "fake/error_of.h"
 #include "platform/win32/file_system.h"
 #include "test_folder.h"
 
@@ -54,13 +55,10 @@ TEST_F(Win32CopyTest, CopiesInChunksAndKeepsTheStagedTime) {
 }
 
 TEST_F(Win32CopyTest, ARefusedOrInterruptedCopyLeavesTheOldStateAndNoTemporaryFile) {
-    try {
-        fs.CopyFile(At("staged.bin"), At("installed.bin"), false, nullptr);
-        ADD_FAILURE() << "replaced without overwrite";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "CopyFile");
-        EXPECT_EQ(error.Paths(), (std::vector<std::string>{At("staged.bin"), At("installed.bin")}));
-    }
+    const auto error = velno::testing::ErrorOf(
+        [&] { fs.CopyFile(At("staged.bin"), At("installed.bin"), false, nullptr); });
+    EXPECT_EQ(error.Operation(), "CopyFile");
+    EXPECT_EQ(error.Paths(), (std::vector<std::string>{At("staged.bin"), At("installed.bin")}));
     ExpectOldStateKept();
     EXPECT_THROW(fs.CopyFile(At("missing.bin"), At("installed.bin"), true, nullptr), PlatformError);
     EXPECT_THROW(fs.CopyFile(At("staged.bin"), At("no\\such\\folder.bin"), true, nullptr),

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "fake/error_of.h"
 #include "fake/fake_host.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/win32_platform.h"
@@ -41,14 +42,10 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
 TEST(Win32Drives, AMissingDriveIsNotReadyAndItsLabelReadFails) {
     Win32Drive missing(L"B:\\");
     EXPECT_FALSE(missing.IsReady());
-    try {
-        missing.VolumeName();
-        FAIL() << "no error";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "VolumeName");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
-        EXPECT_FALSE(error.SystemMessage().empty());
-    }
+    const auto error = velno::testing::ErrorOf([&] { missing.VolumeName(); });
+    EXPECT_EQ(error.Operation(), "VolumeName");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
+    EXPECT_FALSE(error.SystemMessage().empty());
 }
 
 }  // namespace
