@@ -25,7 +25,7 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
 set_target_properties(velno-updater PROPERTIES INSTALL_RPATH "$ORIGIN/lib")
 target_link_options(velno-updater PRIVATE "LINKER:--disable-new-dtags")
 
-install(TARGETS velno-updater RUNTIME DESTINATION . COMPONENT portable)
+install(TARGETS velno-updater velno-check RUNTIME DESTINATION . COMPONENT portable)
 # The X11 (xcb) platform plugin for owners' desktops, the offscreen one for
 # tests. Qt's CMake target of the xcb plugin needs development packages we do
 # not use, so both are taken from the folder Qt keeps its platform plugins in.
@@ -50,7 +50,7 @@ install(CODE "
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/deploy-libraries.cmake COMPONENT portable)
 
 # --- system package ----------------------------------------------------------
-install(TARGETS velno-updater RUNTIME DESTINATION bin COMPONENT system)
+install(TARGETS velno-updater velno-check RUNTIME DESTINATION bin COMPONENT system)
 install(CODE "file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/velno-updater\")"
   COMPONENT system)
 install(FILES ${VELNO_OWNERS_README} DESTINATION share/doc/velno-updater RENAME README.txt
