@@ -46,6 +46,7 @@ declare -A outside=()
 while IFS= read -r -d '' object; do
     file -L "$object" | grep -q ELF || continue
     while read -r name _ path _; do
+        [ "$path" != not ] || fail "$(basename "$object") needs $name, which is nowhere"
         [[ "$path" == /* ]] || continue
         case "$path" in "$folder"/*) continue ;; esac
         grep -qEf <(echo "$patterns") <<<"$name" ||
