@@ -4,8 +4,8 @@
 # then, inside that root (chroot, own mount and process namespaces, no Qt):
 #   - lists the program's libraries with the dynamic loader (what ldd shows)
 #     and requires every Qt library to come from the folder;
-#   - starts the program under QT_QPA_PLATFORM=offscreen and requires the
-#     message asking to connect the instrument.
+#   - starts the program under QT_QPA_PLATFORM=offscreen, and on X11 with
+#     Xvfb, and requires the message asking to connect the instrument.
 # A root built this way proves the folder complete: a library the folder
 # lacks and the base system does not provide is either refused while the
 # root is built or missing when the program loads.
@@ -26,7 +26,8 @@ if ! unshare -m -p -f true 2>/dev/null && ! unshare -r -m -p -f true 2>/dev/null
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+xvfb_pid=
+trap '[ -z "$xvfb_pid" ] || kill "$xvfb_pid"; rm -rf "$work"' EXIT
 root="$work/root"
 app=/opt/velno
 mkdir -p "$root$app" "$root/tmp" "$root/proc" "$root/probe" "$root/etc" "$root/run/user"
@@ -95,4 +96,19 @@ cmd=("$app/velno-updater")
 output=$(in_root PROBE="/probe/$(basename "$probe")" 2>&1 | grep -v "^ERROR: ld.so: object '/probe/" || true)
 echo "$output"
 grep -qxF "message: $connect_message" <<<"$output" || fail "the program did not show \"$connect_message\""
+
+# The X11 platform plugin owners use, on a virtual display (its abstract
+# socket is reachable from the root).
+if command -v Xvfb >/dev/null; then
+    echo "== the program on X11 (Xvfb)"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    output=$(in_root PROBE="/probe/$(basename "$probe")" QT_QPA_PLATFORM=xcb \
+        DISPLAY=":$(cat "$work/display")" 2>&1 | grep -v "^ERROR: ld.so: object '/probe/" || true)
+    echo "$output"
+    grep -qxF "message: $connect_message" <<<"$output" || fail "the program did not show \"$connect_message\" on X11"
+else
+    echo "SKIP: the program on X11: no Xvfb here"
+fi
 echo "PASS: the portable folder runs with Qt from the folder only"
