@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 
 #include "../copy_cases.h"
 #include "host_fixture.h"
@@ -17,6 +19,19 @@ namespace {
 using copy_cases::CopyCase;
 using platform::FileTime;
 using platform::linux_host::CopyPaths;
+
+// The names in a folder, sorted, separated by blanks.
+std::string ListFolder(const std::string& path) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.insert(entry.path().filename().string());
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : " ") + name;
+    }
+    return text;
+}
 
 class CopyFileTest : public HostFixture, public ::testing::WithParamInterface<CopyCase> {};
 
