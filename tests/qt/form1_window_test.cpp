@@ -289,6 +289,7 @@ private slots:
             world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin", At(0));
             world.Stage("a.bin", 50);
             world.host.SetCapacity("E:", 1);
+            world.host.DriveAt(1).reports_space = false;  // so the copy itself fails
         }
         QVERIFY(world.program->Start());
         world.boxes.Answer(QMessageBox::Ok);
