@@ -38,8 +38,8 @@ enum AttributeBits : unsigned {
     kAttrSystem = 4,
 };
 
-// The room on a drive's volume as its file system reports it. All three are
-// 0 where the file system gives no usable figure.
+// The room on a drive's volume as its file system reports it. A total or a
+// cluster size of 0 means the file system gives no usable figure.
 struct VolumeSpace {
     std::uint64_t total_bytes = 0;
     std::uint64_t free_bytes = 0;  // what this user may still write

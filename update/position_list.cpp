@@ -22,12 +22,10 @@ void CreateDestinationFolder(UpdateContext& context, const InstallEntry& entry) 
     if (fs.FolderExists(entry.destination_folder)) {
         return;
     }
-    const std::vector<std::string> levels = platform::ResolveBelowRoot(entry.folder_part);
     std::string level = context.instrument.drive->Path();
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        level += "\\" + levels[i];
-        // The last level is the destination folder, known to be missing.
-        if (i + 1 == levels.size() || !fs.FolderExists(level)) {
+    for (const std::string& component : platform::ResolveBelowRoot(entry.folder_part)) {
+        level += "\\" + component;
+        if (!fs.FolderExists(level)) {
             fs.CreateFolder(level);
         }
     }

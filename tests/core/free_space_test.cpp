@@ -31,7 +31,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         w.host.AddFile("E:\\system\\u.bin", "up to date", At(50));
         w.Stage("a.bin", std::string(5000, 'a'), 50);  // two clusters
         w.Stage("b.bin", "b", 50);
-        w.Stage("r.bin", std::string(8000, 'r'), 50);
+        w.Stage("r.bin", std::string(2 * kCluster, 'r'), 50);
         w.Stage("u.bin", "u", 50);
         w.PositionList(c.list);
         w.user.AnswerAlways(Answer::kOk);

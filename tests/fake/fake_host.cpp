@@ -410,7 +410,7 @@ void FakeHost::ChargeSpace(const std::string& operation, const std::string& path
 
 platform::VolumeSpace FakeHost::SpaceOf(const DriveSpec& spec) const {
     if (!spec.reports_space) {
-        return {};
+        return {.cluster_bytes = spec.cluster_bytes};  // no blocks, as fusefat counts them
     }
     const std::string drive = Upper(spec.path);
     const std::uint64_t total = Capacity(drive).value_or(std::uint64_t{1} << 40);
