@@ -24,8 +24,8 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
     };
     for (const Case& c : cases) {
         World w;
-        w.host.DriveAt(1).cluster_bytes = kCluster;
-        w.host.DriveAt(1).reports_space = c.reports_space;
+        w.host.RemoveDrive("E:");
+        w.host.AddDrive({.cluster_bytes = kCluster, .reports_space = c.reports_space});
         w.host.SetCapacity("E:", c.capacity * kCluster);
         w.host.AddFile("E:\\system\\r.bin", std::string(8000, 'o'), At(1));
         w.host.AddFile("E:\\system\\u.bin", "up to date", At(50));
