@@ -1,5 +1,6 @@
 // The fault matrix through the Win32 host under Wine, on drive E: of the
-// prepared prefix. It owns E:'s root while it runs, so CTest runs it alone.
+// prepared prefix, small enough to fill when the runner gives it a volume of
+// its own. It owns E:'s root while it runs, so CTest runs it alone.
 
 #include "fault/fault_matrix.h"
 
@@ -18,6 +19,7 @@ using fault_test::Fault;
 using fault_test::Tree;
 
 constexpr const char* kVolumeFile = ".velno-volume";
+constexpr const char* kFiller = "E:\\filler.bin";
 
 std::string Backslashed(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -46,7 +48,8 @@ void Walk(const std::string& folder, const std::string& prefix, Tree& tree) {
     for (const std::string& name : Names(folder)) {
         const std::string path = folder + "\\" + name;
         const DWORD attributes = Attributes(path);
-        const std::string bits = " attributes " + std::to_string(attributes & 7);
+        std::string bits = " attributes ";
+        bits += static_cast<char>('0' + (attributes & 7));
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             tree[prefix + name + "\\"] = bits;
             Walk(path, prefix + name + "\\", tree);
@@ -60,9 +63,11 @@ void Walk(const std::string& folder, const std::string& prefix, Tree& tree) {
 class WineRig : public fault_test::Rig {
 public:
     std::string Unsupported(Fault fault) override {
-        if (fault == Fault::kFull) {
-            return "Wine runs out of space only where its drive's folder does: that needs a small "
-                   "volume mounted there, which a program inside Wine cannot make";
+        ULARGE_INTEGER total{};
+        if (fault == Fault::kFull && (!GetDiskFreeSpaceExW(L"E:\\", nullptr, &total, nullptr) ||
+                                      total.QuadPart > 16 * 1024 * 1024)) {
+            return "drive E: is not a small volume of its own: "
+                   "scripts/win32/wine-run-small-drive.sh makes one as root";
         }
         return fault == Fault::kVanish && DriveFolder().empty()
                    ? "WINEPREFIX is not set: the drive's folder is unknown"
@@ -104,10 +109,23 @@ public:
                 MoveFileW(Wide(DriveFolder() + "-gone").c_str(), Wide(DriveFolder()).c_str()));
             vanished_ = false;
         }
+        DeleteFileW(Wide(kFiller).c_str());
     }
 
-    // The drive's folder goes: every path on E: is then not found.
-    void Inject(Fault) override {
+    // The drive's folder goes, and every path on E: is then not found; or a
+    // filler takes all the room left.
+    void Inject(Fault fault) override {
+        if (fault == Fault::kFull) {
+            const HANDLE file = CreateFileW(Wide(kFiller).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            const std::string block(64 * 1024, 'f');
+            DWORD written = 1;
+            while (written > 0 && WriteFile(file, block.data(), static_cast<DWORD>(block.size()),
+                                            &written, nullptr)) {
+            }
+            CloseHandle(file);
+            return;
+        }
         vanished_ = MoveFileW(Wide(DriveFolder()).c_str(), Wide(DriveFolder() + "-gone").c_str());
         EXPECT_TRUE(vanished_) << DriveFolder();
     }
@@ -135,7 +153,7 @@ private:
     bool vanished_ = false;
 };
 
-TEST(WineFaultMatrix, EveryOperationFailingOrVanishingIsSurvived) {
+TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
     if (!RigDriveReady()) {
         GTEST_SKIP() << "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
     }
