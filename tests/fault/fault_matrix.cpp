@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/form1.h"
 
@@ -35,128 +36,86 @@ struct Trigger {
     }
 };
 
-class CountedFile : public platform::File {
-public:
-    CountedFile(std::unique_ptr<platform::File> real, Trigger& trigger, std::string path)
-        : real_(std::move(real)), trigger_(trigger), path_(std::move(path)) {}
-    DateTime DateLastModified() override {
-        trigger_.Before("DateLastModified", {path_});
-        return real_->DateLastModified();
-    }
-
-private:
-    std::unique_ptr<platform::File> real_;
-    Trigger& trigger_;
-    std::string path_;
-};
-
+// The real host's file-system object; each operation first passes the
+// trigger. The file objects GetFile returns are the host's own, uncounted,
+// so that this stays whole whatever a file object offers.
 class CountedFileSystem : public platform::FileSystemObject {
 public:
     CountedFileSystem(std::unique_ptr<platform::FileSystemObject> real, Trigger& trigger)
         : real_(std::move(real)), t_(trigger) {}
 
     std::shared_ptr<platform::DriveCollection> Drives() override { return real_->Drives(); }
-    bool FileExists(const std::string& p) override {
-        t_.Before("FileExists", {p});
-        return real_->FileExists(p);
-    }
+    bool FileExists(const std::string& p) override { return At("FileExists", {p}).FileExists(p); }
     bool FolderExists(const std::string& p) override {
-        t_.Before("FolderExists", {p});
-        return real_->FolderExists(p);
+        return At("FolderExists", {p}).FolderExists(p);
     }
-    void CreateFolder(const std::string& p) override {
-        t_.Before("CreateFolder", {p});
-        real_->CreateFolder(p);
-    }
+    void CreateFolder(const std::string& p) override { At("CreateFolder", {p}).CreateFolder(p); }
     void DeleteFile(const std::string& p, bool force) override {
-        t_.Before("DeleteFile", {p});
-        real_->DeleteFile(p, force);
+        At("DeleteFile", {p}).DeleteFile(p, force);
     }
     void MoveFile(const std::string& from, const std::string& to) override {
-        t_.Before("MoveFile", {from, to});
-        real_->MoveFile(from, to);
+        At("MoveFile", {from, to}).MoveFile(from, to);
     }
     void CopyFile(const std::string& from, const std::string& to, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
-        t_.Before("CopyFile", {from, to});
-        real_->CopyFile(from, to, overwrite, between_chunks);
+        At("CopyFile", {from, to}).CopyFile(from, to, overwrite, between_chunks);
     }
     std::unique_ptr<platform::File> GetFile(const std::string& p) override {
-        t_.Before("GetFile", {p});
-        return std::make_unique<CountedFile>(real_->GetFile(p), t_, p);
+        return At("GetFile", {p}).GetFile(p);
     }
     std::unique_ptr<platform::Folder> GetFolder(const std::string& p) override {
-        t_.Before("GetFolder", {p});
-        return real_->GetFolder(p);
+        return At("GetFolder", {p}).GetFolder(p);
     }
 
 private:
+    platform::FileSystemObject& At(const char* operation, std::vector<std::string> paths) {
+        t_.Before(operation, std::move(paths));
+        return *real_;
+    }
+
     std::unique_ptr<platform::FileSystemObject> real_;
     Trigger& t_;
 };
 
-// The runtime of the real host, except that the program's folder may be the
-// rig's, so that the staging folder lies where the rig seeded it.
+// The real host's runtime, each operation first passing the trigger; the
+// program's folder may be the rig's, so that the staging folder lies where
+// the rig seeded it.
 class CountedRuntime : public platform::Runtime {
 public:
     CountedRuntime(platform::Runtime& real, Trigger& trigger, std::string application_folder)
         : real_(real), t_(trigger), application_folder_(std::move(application_folder)) {}
 
     std::string ApplicationFolder() override {
-        t_.Before("ApplicationFolder", {});
-        const std::string own = real_.ApplicationFolder();
+        const std::string own = At("ApplicationFolder", {}).ApplicationFolder();
         return application_folder_.empty() ? own : application_folder_;
     }
-    std::string FirstMatch(const std::string& pattern) override {
-        t_.Before("FirstMatch", {pattern});
-        return real_.FirstMatch(pattern);
+    std::string FirstMatch(const std::string& p) override {
+        return At("FirstMatch", {p}).FirstMatch(p);
     }
-    std::string NextMatch() override {
-        t_.Before("NextMatch", {});
-        return real_.NextMatch();
-    }
+    std::string NextMatch() override { return At("NextMatch", {}).NextMatch(); }
     unsigned GetAttributes(const std::string& p) override {
-        t_.Before("GetAttributes", {p});
-        return real_.GetAttributes(p);
+        return At("GetAttributes", {p}).GetAttributes(p);
     }
     void SetAttributes(const std::string& p, unsigned bits) override {
-        t_.Before("SetAttributes", {p});
-        real_.SetAttributes(p, bits);
+        At("SetAttributes", {p}).SetAttributes(p, bits);
     }
-    void RemoveFile(const std::string& p) override {
-        t_.Before("RemoveFile", {p});
-        real_.RemoveFile(p);
-    }
+    void RemoveFile(const std::string& p) override { At("RemoveFile", {p}).RemoveFile(p); }
     DateTime FileModifiedTime(const std::string& p) override {
-        t_.Before("FileModifiedTime", {p});
-        return real_.FileModifiedTime(p);
+        return At("FileModifiedTime", {p}).FileModifiedTime(p);
     }
-    void OpenTextInput(const std::string& p) override {
-        t_.Before("OpenTextInput", {p});
-        real_.OpenTextInput(p);
-    }
-    std::string ReadLine() override {
-        t_.Before("ReadLine", {});
-        return real_.ReadLine();
-    }
-    bool AtEnd() override {
-        t_.Before("AtEnd", {});
-        return real_.AtEnd();
-    }
-    void Rewind() override {
-        t_.Before("Rewind", {});
-        real_.Rewind();
-    }
-    void CloseAll() override {
-        t_.Before("CloseAll", {});
-        real_.CloseAll();
-    }
-    void FlushDrive(const std::string& p) override {
-        t_.Before("FlushDrive", {p});
-        real_.FlushDrive(p);
-    }
+    void OpenTextInput(const std::string& p) override { At("OpenTextInput", {p}).OpenTextInput(p); }
+    std::string ReadLine() override { return At("ReadLine", {}).ReadLine(); }
+    bool AtEnd() override { return At("AtEnd", {}).AtEnd(); }
+    void Rewind() override { At("Rewind", {}).Rewind(); }
+    void CloseAll() override { At("CloseAll", {}).CloseAll(); }
+    void FlushDrive(const std::string& p) override { At("FlushDrive", {p}).FlushDrive(p); }
 
 private:
+    platform::Runtime& At(const char* operation, std::vector<std::string> paths) {
+        t_.Before(operation, std::move(paths));
+        return real_;
+    }
+
     platform::Runtime& real_;
     Trigger& t_;
     std::string application_folder_;
@@ -200,7 +159,6 @@ public:
 
 struct Outcome {
     bool completed = false;
-    std::string drive_path;
     std::string last_message;
 };
 
@@ -210,20 +168,17 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
     CountedPlatform host(rig.Host(), trigger, rig.ApplicationFolder());
     Screen screen;
     app::Form1 form(host, screen, screen);
-    Outcome outcome;
     if (app::RunAtEventBoundary(screen, [&form] { form.DetectInstrument(); })) {
-        outcome.drive_path = form.Instrument().drive_path;
-        if (outcome.drive_path == rig.DrivePath()) {
+        if (form.Instrument().drive_path == rig.DrivePath()) {
             trigger.counting = true;
             app::RunAtEventBoundary(screen, [&form] { form.DispatchCommand(0); });
             trigger.counting = false;
         } else {
-            screen.messages.push_back("detection found another drive: " + outcome.drive_path);
+            screen.messages.push_back("detection found another drive: " +
+                                      form.Instrument().drive_path);
         }
     }
-    outcome.completed = form.Completed();
-    outcome.last_message = screen.messages.empty() ? "" : screen.messages.back();
-    return outcome;
+    return {form.Completed(), screen.messages.empty() ? "" : screen.messages.back()};
 }
 
 std::string Get(const Tree& tree, const std::string& path) {
@@ -274,17 +229,11 @@ std::string Losses(const Tree& before, const Tree& reference, const Tree& after)
     return text;
 }
 
-const char* Name(Fault fault) {
-    switch (fault) {
-        case Fault::kFail:
-            return "operation fails";
-        case Fault::kVanish:
-            return "drive vanishes";
-        case Fault::kFull:
-            return "volume full";
-    }
-    return "";
-}
+constexpr std::pair<Fault, const char*> kFaults[] = {
+    {Fault::kFail, "operation fails"},
+    {Fault::kVanish, "drive vanishes"},
+    {Fault::kFull, "volume full"},
+};
 
 }  // namespace
 
@@ -334,9 +283,9 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
 
     Tally total;
     std::string figures;
-    for (const Fault fault : {Fault::kFail, Fault::kVanish, Fault::kFull}) {
+    for (const auto& [fault, name] : kFaults) {
         if (const std::string why = rig.Unsupported(fault); !why.empty()) {
-            figures += std::string(", ") + Name(fault) + " not run (" + why + ")";
+            figures += std::string(", ") + name + " not run (" + why + ")";
             continue;
         }
         Tally tally;
@@ -345,8 +294,8 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             rig.Attach();
             Trigger trigger;
             trigger.at = n;
-            trigger.fire = [&rig, fault](const std::string& op,
-                                         const std::vector<std::string>& paths) {
+            trigger.fire = [&rig, fault = fault](const std::string& op,
+                                                 const std::vector<std::string>& paths) {
                 if (fault == Fault::kFail) {
                     throw platform::PlatformError(op, paths, kInjected);
                 }
@@ -355,8 +304,8 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             const Outcome faulty = RunProgram(rig, trigger);
             rig.Detach();
             const Tree after = rig.Instrument();
-            const std::string what = std::string(Name(fault)) + " at operation " +
-                                     std::to_string(n) + " (" + trigger.operation + ")";
+            const std::string what = std::string(name) + " at operation " + std::to_string(n) +
+                                     " (" + trigger.operation + ")";
             std::string problems;
 
             // The program ends with the report of what failed, or finds
@@ -397,7 +346,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             ++tally.run;
             tally.recovered += problems.empty() ? 1 : 0;
         }
-        figures += std::string(", ") + Name(fault) + " " + std::to_string(tally.recovered) + "/" +
+        figures += std::string(", ") + name + " " + std::to_string(tally.recovered) + "/" +
                    std::to_string(tally.run);
         total.run += tally.run;
         total.recovered += tally.recovered;
