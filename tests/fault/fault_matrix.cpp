@@ -308,11 +308,12 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                                      " (" + trigger.operation + ")";
             std::string problems;
 
-            // The program ends with the report of what failed, or finds
-            // the system folder gone before it changed anything; a full
-            // volume may also come too late to matter.
-            const bool precondition =
-                faulty.last_message == "System folder not found !" && after == before;
+            // The program ends with the report of what failed, or stops
+            // with a message before anything changed (the system folder
+            // gone, too little room); a full volume may also come too late
+            // to matter.
+            const bool refused =
+                !faulty.completed && after == before && !faulty.last_message.empty();
             if (fault == Fault::kFail) {
                 if (faulty.last_message != platform::ErrorReportText(platform::PlatformError(
                                                trigger.operation, trigger.paths, kInjected))) {
@@ -321,9 +322,9 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                 }
             } else if (faulty.completed
                            ? fault != Fault::kFull || after != reference
-                           : !precondition && (!faulty.last_message.starts_with("The operation ") ||
-                                               faulty.last_message.find("\n" + rig.DrivePath()) ==
-                                                   std::string::npos)) {
+                           : !refused && (!faulty.last_message.starts_with("The operation ") ||
+                                          faulty.last_message.find("\n" + rig.DrivePath()) ==
+                                              std::string::npos)) {
                 problems +=
                     "\n  no report naming an operation on the instrument: " + faulty.last_message;
             }
