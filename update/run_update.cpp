@@ -36,7 +36,8 @@ void RunUpdate(UpdateContext& context) {
     window.SetEnabled(Control::kStartButton, false);
     window.SetEnabled(Control::kExitButton, false);
 
-    // Both preconditions are tested before anything on the instrument changes.
+    // Both preconditions, and the room the copies need, are tested before
+    // anything on the instrument changes.
     BuildStagingPaths(paths, runtime.ApplicationFolder());
     if (!fs.FileExists(paths.position_file)) {
         Stop(context, kPositionFileNotFound);
@@ -45,6 +46,7 @@ void RunUpdate(UpdateContext& context) {
     if (!fs.FolderExists(paths.system_folder)) {
         Stop(context, kSystemFolderNotFound);
     }
+    CheckFreeSpace(context);
 
     if ((runtime.GetAttributes(paths.system_folder) & kProtectingBits) != 0) {
         runtime.SetAttributes(paths.system_folder, 0);
