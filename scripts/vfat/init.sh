@@ -8,8 +8,7 @@ export PATH=/bin:/usr/bin:/sbin:/usr/sbin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
-mount -t tmpfs -o mode=1777 tmpfs /tmp
-mount -t tmpfs -o mode=0755 tmpfs /run
+chmod 1777 /tmp
 echo "velno-vm: started"
 
 for module in $(cat /velno/modules.list); do
