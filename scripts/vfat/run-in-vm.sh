@@ -110,7 +110,6 @@ add_program() {
     [ -e "$root$library" ] || { mkdir -p "$root$(dirname "$library")" && cp -L "$library" "$root$library"; }
   done
 }
-add_program "$(command -v mkfs.fat)"
 : >"$root/velno/steps"
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i += 2)); do
