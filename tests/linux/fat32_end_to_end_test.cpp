@@ -11,12 +11,12 @@
 #include "app/form1.h"
 #include "fuse_fat.h"
 #include "platform/linux/linux_platform.h"
-#include "recording_front.h"
 #include "test_support.h"
 
 namespace velno::linux_test {
 namespace {
 
+using platform::Answer;
 using platform::linux_host::LinuxPlatform;
 
 // Times far apart, so that fusefat's month shift cannot change their order.
@@ -26,6 +26,31 @@ constexpr timespec kOlder = {1'577'836'800, 0};                 // 2020
 constexpr timespec kNewer = {1'893'456'000, 0};                 // 2030
 constexpr timespec kImageTime = {1'622'505'600, 0};             // 2021
 constexpr timespec kSavedTime = {1'546'300'800, 0};             // 2019
+
+// Answers OK to every message; the test expects exactly one.
+class RecordingUser : public platform::UserServices {
+public:
+    std::vector<std::string> messages;
+    int pumps = 0;
+
+    Answer ShowMessage(const std::string& text, platform::Buttons, platform::Icon) override {
+        messages.push_back(text);
+        return Answer::kOk;
+    }
+    void PumpEvents() override { ++pumps; }
+};
+
+class RecordingView : public app::View {
+public:
+    std::string caption;
+    std::vector<float> progress;
+
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetVisible(update::Control, bool) override {}
+    void SetEnabled(update::Control, bool) override {}
+    void SetProgressValue(float value) override { progress.push_back(value); }
+    float ProgressMax() override { return 100; }
+};
 
 // Every file below the folder with its content and time, except the
 // volume's image and mount point.

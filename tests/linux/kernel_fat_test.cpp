@@ -15,8 +15,8 @@
 #include <map>
 
 #include "app/form1.h"
+#include "fake/fake_host.h"
 #include "platform/linux/linux_platform.h"
-#include "recording_front.h"
 #include "test_support.h"
 
 namespace velno::linux_test {
@@ -54,6 +54,7 @@ protected:
             GTEST_SKIP() << "runs in the VM of scripts/vfat/run-in-vm.sh";
         }
         mount_ = mount;
+        user_.AnswerAlways(platform::Answer::kOk);
         // The staging folder next to the program, on the user's own disk.
         WriteFile(
             app_ / "mtmp/position.txt",
@@ -118,8 +119,9 @@ protected:
 
     std::string mount_;
     TempFolder app_;
-    RecordingUser user_;
-    RecordingView view_;
+    fake::CallLog log_;
+    fake::FakeUser user_{log_};
+    fake::RecordingView view_{log_};
 };
 
 TEST_F(KernelFat, TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem) {
