@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "app/form1.h"
 #include "fake/fake_host.h"
@@ -167,6 +168,26 @@ TEST_F(KernelFat, SysImmutableEndsTheRunBeforeAnythingChanges) {
     EXPECT_NE(user_.messages[0].find("SetAttributes"), std::string::npos) << user_.messages[0];
     EXPECT_NE(user_.messages[0].find("sys_immutable"), std::string::npos) << user_.messages[0];
     EXPECT_EQ(Volume(), before);
+}
+
+// The staged file lies in the guest's memory, so only a read-back of the
+// copy from the device reads the disk's sectors.
+TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
+    WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), kStagedTime);
+    platform::linux_host::LinuxPlatform host(
+        {.application_folder = app_.path(), .drive_sources = {}});
+    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
+    for (const auto& drive : fs->Drives()->Walk()) {
+        drive->Path();  // a drive's path is one the host then accepts
+    }
+    const auto sectors_read = [] {
+        unsigned long long reads = 0, merged = 0, sectors = 0;
+        std::istringstream(ReadFile("/sys/block/vda/stat")) >> reads >> merged >> sectors;
+        return sectors;
+    };
+    const auto before = sectors_read();
+    fs->CopyFile(app_.path() + "\\mtmp\\big.bin", mount_ + "\\big.bin", true, nullptr);
+    EXPECT_GE(sectors_read() - before, (std::size_t{4} << 20) / 512);
 }
 
 }  // namespace
