@@ -100,7 +100,9 @@ protected:
             const std::string path = entry.path().string();
             std::string& text = entries[path.substr(mount_.size())];
             if (entry.is_regular_file()) {
-                text = ReadFile(path) + "@" + std::to_string(ModifiedOf(path).tv_sec);
+                const std::string content = ReadFile(path);
+                text = (content.size() < 100 ? content : std::to_string(content.size())) + "@" +
+                       std::to_string(ModifiedOf(path).tv_sec);
             }
             text += "#" + std::to_string(FatAttributes(path));
         }
@@ -188,6 +190,33 @@ TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
     const auto before = sectors_read();
     fs->CopyFile(app_.path() + "\\mtmp\\big.bin", mount_ + "\\big.bin", true, nullptr);
     EXPECT_GE(sectors_read() - before, (std::size_t{4} << 20) / 512);
+}
+
+// Third step after the refused sys_immutable run, on the desktop's mount:
+// the kernel counts the room in clusters, so a written MiB lowers it by
+// exactly that, and a run whose copies do not fit ends before any change.
+TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
+    const auto before = Volume();
+    ASSERT_EQ(before.at("/system"), "#6") << "the instrument was not prepared";
+    platform::linux_host::LinuxPlatform host(
+        {.application_folder = app_.path(), .drive_sources = {}});
+    std::shared_ptr<platform::Drive> drive;
+    for (const auto& each :
+         host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
+        drive = each->Path() == mount_ ? each : drive;
+    }
+    ASSERT_TRUE(drive);
+    const std::uint64_t free_bytes = drive->Space().free_bytes;
+    WriteFile(mount_ + "/filler.bin", std::string(std::size_t{1} << 20, 'f'));
+    EXPECT_EQ(free_bytes - drive->Space().free_bytes, std::uint64_t{1} << 20);
+    std::filesystem::remove(mount_ + "/filler.bin");
+
+    WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), kStagedTime);
+    EXPECT_FALSE(RunUpdater());
+    ASSERT_EQ(user_.messages.size(), 1u);
+    EXPECT_NE(user_.messages[0].find("Nothing was changed."), std::string::npos)
+        << user_.messages[0];
+    EXPECT_EQ(Volume(), before);
 }
 
 }  // namespace
