@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
   # FAT32 volumes for the end-to-end tests and the demonstration instrument.
   fuse3 fusefat dosfstools mtools
+  # The vfat tests' VM; its kernel and busybox are fetched by scripts/vfat/run-in-vm.sh.
+  qemu-system-x86 cpio xz-utils
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
   # Packages for owners: the .deb's dependencies (dpkg-shlibdeps), the
