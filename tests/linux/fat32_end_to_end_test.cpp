@@ -2,7 +2,6 @@
 // FUSE, the volume checked afterwards with fsck.fat and mtools.
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -20,13 +19,11 @@ namespace {
 using platform::Answer;
 using platform::linux_host::LinuxPlatform;
 
-// Times far apart, so that fusefat's month shift cannot change their order.
+// The staged files' time, odd and fractional, and as the volume keeps it,
+// rounded up to its two seconds; older than the instrument's kept file.
 constexpr timespec kStagedTime = {1'683'368'431, 500'000'000};  // 2023-05-06 10:20:31.5
-constexpr time_t kInstalledTime = 1'683'368'432;                // rounded up to 2 s
-constexpr timespec kOlder = {1'577'836'800, 0};                 // 2020
-constexpr timespec kNewer = {1'893'456'000, 0};                 // 2030
-constexpr timespec kImageTime = {1'622'505'600, 0};             // 2021
-constexpr timespec kSavedTime = {1'546'300'800, 0};             // 2019
+constexpr time_t kInstalledTime = 1'683'368'432;
+constexpr timespec kOlder = {1'577'836'800, 0};  // 2020
 
 class Fat32EndToEnd : public ::testing::Test {
 protected:
@@ -34,65 +31,16 @@ protected:
         if (const std::string why = FuseFatUnavailable(); !why.empty()) {
             GTEST_SKIP() << why;
         }
-        private_namespace_ = UsePrivateMountNamespace();
         volume_ = std::make_unique<FuseFatVolume>(temp_ / "volume", "VELNO", "1A2B3C4D");
-    }
-
-    // A file with content and time on the unmounted image, through mtools.
-    void Put(const std::string& path, const std::string& content, timespec time) {
-        WriteFile(temp_ / "seed.tmp", content, time);
-        volume_->Put(temp_ / "seed.tmp", path);
-        std::filesystem::remove(temp_ / "seed.tmp");
-    }
-
-    // Mounts the volume and makes sure detection finds it first. Another
-    // VELNO volume is unmounted from this process's private view only;
-    // without a private view the test is skipped, so no other volume changes.
-    void MountAndCheckItIsFoundFirst(LinuxPlatform& host) {
-        ASSERT_TRUE(volume_->Mount()) << "fusefat did not mount " << volume_->image();
-        const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            const std::string found = FirstInstrumentDrive(*fs);
-            ASSERT_FALSE(found.empty()) << "the mounted volume is not listed as the instrument";
-            if (found == volume_->mount_point()) {
-                return;
-            }
-            if (!private_namespace_ || ::umount2(found.c_str(), 0) != 0) {
-                GTEST_SKIP() << "another VELNO volume is mounted at " << found;
-            }
-        }
-        FAIL() << "too many other VELNO volumes";
-    }
-
-    static std::string FirstInstrumentDrive(platform::FileSystemObject& fs) {
-        for (const auto& drive : fs.Drives()->Walk()) {
-            if (drive->DriveType() == platform::kDriveFixed && drive->IsReady() &&
-                drive->VolumeName() == "VELNO" && drive->FileSystem() == "FAT32") {
-                return drive->Path();
-            }
-        }
-        return {};
     }
 
     TempFolder temp_;
     std::unique_ptr<FuseFatVolume> volume_;
-    bool private_namespace_ = false;
 };
 
 TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     // The instrument as it was before the update.
-    for (const char* folder :
-         {"::/system", "::/system/init", "::/system/data", "::/system/OldRel"}) {
-        volume_->MakeFolder(folder);
-    }
-    Put("::/system/init/startup.ini", "settings", kOlder);
-    Put("::/system/data/upd.bin", "installed upd", kOlder);
-    Put("::/system/data/keep.bin", "installed keep", kNewer);
-    Put("::/system/data/old.bin", "to delete", kOlder);
-    Put("::/Veln4main.mem", "main image", kImageTime);
-    Put("::/Veln4sub.mem", "sub image", kImageTime);
-    Put("::/system/OldRel/Veln4sub.mem", "saved sub", kSavedTime);
-    Put("::/readme.txt", "not touched", kOlder);
+    volume_->PutInstrument(fault_test::TypicalUpdate());
 
     // The staging folder next to the program.
     WriteFile(temp_ / "app/mtmp/position.txt",
@@ -109,10 +57,10 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     const auto before = Snapshot(temp_.path(), temp_ / "volume");
 
     LinuxPlatform host({.application_folder = temp_ / "app", .drive_sources = {}});
-    MountAndCheckItIsFoundFirst(host);
-    if (IsSkipped() || HasFatalFailure()) {
-        return;
+    if (!HideOtherInstruments(host)) {
+        GTEST_SKIP() << "another VELNO volume is mounted and cannot be hidden from this test";
     }
+    ASSERT_TRUE(volume_->Mount()) << "fusefat did not mount " << volume_->image();
 
     fake::CallLog log;
     fake::FakeUser user(log);
@@ -122,7 +70,7 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }))
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
-    EXPECT_EQ(form.Instrument().drive_path, volume_->mount_point());
+    ASSERT_EQ(form.Instrument().drive_path, volume_->mount_point());
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); }))
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_TRUE(form.Completed());

@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -155,19 +154,14 @@ private:
 
     // The seeded instrument with ballast that leaves only kRoom free.
     void SeedTemplate(const fault_test::Seed& seed) {
-        for (const std::string& folder : seed.folders) {
-            volume_.MakeFolder("::/" + folder);
-        }
-        for (const auto& file : seed.instrument) {
-            WriteFile(temp_ / "put.tmp", file.content, {file.seconds, 0});
-            volume_.Put(temp_ / "put.tmp", "::/" + file.path);
-        }
+        volume_.PutInstrument(seed);
         const std::string free_line = Output("MTOOLS_SKIP_CHECK=1 mdir -i " +
                                              Quoted(volume_.image()) + " :: | grep \"bytes free\"");
         std::string digits;
         for (const char c : free_line) {
             digits += std::isdigit(static_cast<unsigned char>(c)) ? std::string(1, c) : "";
         }
+        WriteFile(temp_ / "put.tmp", "");
         std::filesystem::resize_file(temp_ / "put.tmp", std::stoll(digits) - kRoom);
         volume_.Put(temp_ / "put.tmp", "::/" + std::string(kBallast));
         std::filesystem::remove(temp_ / "put.tmp");
@@ -185,17 +179,10 @@ TEST(Fat32FaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
     if (const std::string why = FuseFatUnavailable(); !why.empty()) {
         GTEST_SKIP() << why;
     }
-    if (!UsePrivateMountNamespace()) {
-        GTEST_SKIP() << "no private mount namespace: the drive cannot vanish for this test alone";
-    }
     FuseRig rig;
-    // Another VELNO volume would be found first: this process's own view of
-    // the mounts loses it.
-    for (const auto& drive :
-         rig.Host().CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
-        if (drive->VolumeName() == "VELNO") {
-            ::umount2(drive->Path().c_str(), MNT_DETACH);
-        }
+    if (!UsePrivateMountNamespace() || !HideOtherInstruments(rig.Host())) {
+        GTEST_SKIP() << "no private mount namespace to make the drive vanish in, or to hide "
+                        "another VELNO volume from";
     }
     const fault_test::Tally tally = fault_test::RunFaultMatrix(rig, "Linux (FUSE FAT32)");
     EXPECT_GT(tally.run, 0);

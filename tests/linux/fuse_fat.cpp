@@ -59,6 +59,18 @@ bool UsePrivateMountNamespace() {
     return done;
 }
 
+bool HideOtherInstruments(platform::Platform& host) {
+    const bool private_view = UsePrivateMountNamespace();
+    for (const auto& drive :
+         host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
+        if (drive->IsReady() && drive->VolumeName() == "VELNO" &&
+            (!private_view || ::umount2(drive->Path().c_str(), MNT_DETACH) != 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 FuseFatVolume::FuseFatVolume(const std::string& folder, const std::string& label,
                              const std::string& volume_id)
     : image_(folder + "/velno.img"), mount_point_(folder + "/mnt") {
@@ -74,6 +86,18 @@ void FuseFatVolume::MakeFolder(const std::string& path) const { Run(Mtools("mmd"
 
 void FuseFatVolume::Put(const std::string& local_file, const std::string& path) const {
     Run(Mtools("mcopy -m") + Quoted(local_file) + " " + Quoted(path));
+}
+
+void FuseFatVolume::PutInstrument(const fault_test::Seed& seed) const {
+    for (const std::string& folder : seed.folders) {
+        MakeFolder("::/" + folder);
+    }
+    const std::string local = image_ + ".put";
+    for (const auto& file : seed.instrument) {
+        WriteFile(local, file.content, {file.seconds, 0});
+        Put(local, "::/" + file.path);
+    }
+    std::filesystem::remove(local);
 }
 
 std::string FuseFatVolume::Type(const std::string& path) const {

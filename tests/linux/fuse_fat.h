@@ -8,6 +8,9 @@
 
 #include <string>
 
+#include "fault/fault_matrix.h"
+#include "platform/contract.h"
+
 namespace velno::linux_test {
 
 // Empty when FUSE volumes can be used here, otherwise why not.
@@ -16,6 +19,11 @@ std::string FuseFatUnavailable();
 // Moves this process into a private mount namespace (once), so that its
 // mounts and unmounts are seen by no other process. False when that failed.
 bool UsePrivateMountNamespace();
+
+// Unmounts every VELNO volume the host lists from this process's private
+// view, so that detection can find only the test's own. False when one is
+// listed and there is no private view to lose it from.
+bool HideOtherInstruments(platform::Platform& host);
 
 class FuseFatVolume {
 public:
@@ -28,6 +36,8 @@ public:
     // mtools on the unmounted image; paths like "::/system/data".
     void MakeFolder(const std::string& path) const;
     void Put(const std::string& local_file, const std::string& path) const;
+    // The seed's instrument folders and files, with their times.
+    void PutInstrument(const fault_test::Seed& seed) const;
     std::string Type(const std::string& path) const;
     // Every file and folder of the image, one "::/path" a line, sorted.
     std::string Listing() const;
