@@ -17,17 +17,15 @@
 
 #include "app/form1.h"
 #include "fake/fake_host.h"
+#include "fault/fault_matrix.h"
 #include "platform/linux/linux_platform.h"
 #include "test_support.h"
 
 namespace velno::linux_test {
 namespace {
 
-constexpr timespec kStagedTime = {1'683'368'431, 500'000'000};
-constexpr timespec kOlder = {1'577'836'800, 0};
-constexpr timespec kNewer = {1'893'456'000, 0};
-constexpr timespec kImageTime = {1'622'505'600, 0};
-constexpr timespec kSavedTime = {1'546'300'800, 0};
+// The staged files' time: the update installs them at its next 2 s step.
+constexpr time_t kStagedSeconds = 1'683'368'431;
 
 // The attribute byte as the kernel's FAT driver reads it.
 unsigned FatAttributes(const std::string& path) {
@@ -57,39 +55,29 @@ protected:
         mount_ = mount;
         user_.AnswerAlways(platform::Answer::kOk);
         // The staging folder next to the program, on the user's own disk.
-        WriteFile(
-            app_ / "mtmp/position.txt",
-            "\\system\\data\\upd.bin\r\n\\system\\data\\keep.bin\r\n-\\system\\data\\old.bin\r\n"
-            "\\system\\newdir\\new.bin\r\n\\system\\data\\missing.bin\r\n",
-            kOlder);
-        for (const char* name : {"upd.bin", "keep.bin", "new.bin"}) {
-            WriteFile(app_ / "mtmp/" + name, std::string("new ") + name, kStagedTime);
+        for (const auto& file : fault_test::TypicalUpdate().staging) {
+            WriteFile(app_ / file.path, file.content, {file.seconds, 0});
         }
     }
 
-    // The instrument before the update: a hidden, system \system, a
+    // The instrument before the update, with a hidden, system \system, a
     // read-only file to replace, and images in the root of which the hidden
     // and the system one are no ordinary files.
     void PrepareInstrument() {
-        const struct {
-            const char* path;
-            timespec time;
-            std::uint32_t attributes;
-        } files[] = {{"/system/init/startup.ini", kOlder, 0},
-                     {"/system/data/upd.bin", kOlder, ATTR_RO},
-                     {"/system/data/keep.bin", kNewer, 0},
-                     {"/system/data/old.bin", kOlder, 0},
-                     {"/system/OldRel/Veln4sub.mem", kSavedTime, 0},
-                     {"/Veln4main.mem", kImageTime, 0},
-                     {"/Veln4sub.mem", kImageTime, 0},
-                     {"/Veln4hid.mem", kImageTime, ATTR_HIDDEN},
-                     {"/Veln4sys.mem", kImageTime, ATTR_SYS},
-                     {"/readme.txt", kOlder, 0}};
-        for (const auto& file : files) {
-            WriteFile(mount_ + file.path, std::string("was ") + file.path, file.time);
-            SetFatAttributes(mount_ + file.path, file.attributes);
+        for (const auto& file : fault_test::TypicalUpdate().instrument) {
+            WriteFile(mount_ + "/" + file.path, file.content, {file.seconds, 0});
         }
-        SetFatAttributes(mount_ + "/system", ATTR_HIDDEN | ATTR_SYS);
+        const std::pair<const char*, std::uint32_t> attributes[] = {
+            {"/system/data/upd.bin", ATTR_RO},
+            {"/Veln4hid.mem", ATTR_HIDDEN},
+            {"/Veln4sys.mem", ATTR_SYS},
+            {"/system", ATTR_HIDDEN | ATTR_SYS}};
+        for (const auto& [path, bits] : attributes) {
+            if (!std::filesystem::exists(mount_ + path)) {
+                WriteFile(mount_ + path, path, {1'622'505'600, 0});
+            }
+            SetFatAttributes(mount_ + path, bits);
+        }
         EXPECT_EQ(FatAttributes(mount_ + "/system"), unsigned{ATTR_HIDDEN | ATTR_SYS});
     }
 
@@ -134,25 +122,24 @@ TEST_F(KernelFat, TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem) {
     EXPECT_EQ(user_.messages, std::vector<std::string>{"File missing.bin not found"});
 
     std::map<std::string, std::string> expected = {
-        {"/Veln4hid.mem", "was /Veln4hid.mem@1622505600#2"},
-        {"/Veln4sys.mem", "was /Veln4sys.mem@1622505600#4"},
-        {"/readme.txt", "was /readme.txt@1577836800#0"},
+        {"/Veln4hid.mem", "/Veln4hid.mem@1622505600#2"},
+        {"/Veln4sys.mem", "/Veln4sys.mem@1622505600#4"},
+        {"/readme.txt", "not touched@1577836800#0"},
         {"/system", "#6"},
         {"/system/OldRel", "#0"},
-        {"/system/OldRel/Veln4main.mem", "was /Veln4main.mem@1622505600#0"},
-        {"/system/OldRel/Veln4sub.mem", "was /Veln4sub.mem@1622505600#0"},
+        {"/system/OldRel/Veln4main.mem", "main image@1622505600#0"},
+        {"/system/OldRel/Veln4sub.mem", "sub image@1622505600#0"},
         {"/system/data", "#0"},
-        {"/system/data/keep.bin", "was /system/data/keep.bin@1893456000#0"},
-        {"/system/data/upd.bin", "new upd.bin@1683368432#0"},
+        {"/system/data/keep.bin", "installed keep@1893456000#0"},
+        {"/system/data/upd.bin", "3000@1683368432#0"},
         {"/system/init", "#0"},
         {"/system/newdir", "#0"},
-        {"/system/newdir/new.bin", "new new.bin@1683368432#0"}};
+        {"/system/newdir/new.bin", "5000@1683368432#0"}};
     EXPECT_EQ(Volume(), expected);
     // Installed times: the staged time's next 2 s step, never earlier.
     for (const char* copied : {"/system/data/upd.bin", "/system/newdir/new.bin"}) {
         const timespec kept = ModifiedOf(mount_ + copied);
-        EXPECT_TRUE(kept.tv_sec > kStagedTime.tv_sec && kept.tv_sec < kStagedTime.tv_sec + 2)
-            << copied;
+        EXPECT_TRUE(kept.tv_sec > kStagedSeconds && kept.tv_sec < kStagedSeconds + 2) << copied;
     }
 }
 
@@ -175,7 +162,7 @@ TEST_F(KernelFat, SysImmutableEndsTheRunBeforeAnythingChanges) {
 // The staged file lies in the guest's memory, so only a read-back of the
 // copy from the device reads the disk's sectors.
 TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
-    WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), kStagedTime);
+    WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), {kStagedSeconds, 0});
     platform::linux_host::LinuxPlatform host(
         {.application_folder = app_.path(), .drive_sources = {}});
     const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
@@ -211,7 +198,7 @@ TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
     EXPECT_EQ(free_bytes - drive->Space().free_bytes, std::uint64_t{1} << 20);
     std::filesystem::remove(mount_ + "/filler.bin");
 
-    WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), kStagedTime);
+    WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), {kStagedSeconds, 0});
     EXPECT_FALSE(RunUpdater());
     ASSERT_EQ(user_.messages.size(), 1u);
     EXPECT_NE(user_.messages[0].find("Nothing was changed."), std::string::npos)
