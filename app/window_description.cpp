@@ -110,6 +110,30 @@ const WindowDescription kForm1{
          std::nullopt,
          kBlack,
          Alignment::kLeft},
+        {Control::kLabel5,
+         "Label5",
+         -1,
+         ControlKind::kLabel,
+         "The VELNO has been safely removed : you may unplug it now .",
+         {480, 1560, 7455, 375},
+         7,
+         false,
+         true,
+         Font{kTahoma, 9.75, 13, true},
+         kDarkBlue,
+         Alignment::kLeft},
+        {Control::kLabel6,
+         "Label6",
+         -1,
+         ControlKind::kLabel,
+         "All data is written, but the VELNO volume is still mounted .",
+         {480, 1560, 7455, 375},
+         8,
+         false,
+         true,
+         Font{kTahoma, 9.75, 13, true},
+         kRed,
+         Alignment::kLeft},
     }},
 };
 
@@ -135,7 +159,9 @@ ControlState StateOf(WindowState state, Control control) {
     const bool ready = state == WindowState::kReady;
     const bool running =
         state == WindowState::kRunningPreparing || state == WindowState::kRunningPositionList;
-    const bool completed = state == WindowState::kCompleted;
+    const bool removed = state == WindowState::kCompleted;
+    const bool still_mounted = state == WindowState::kCompletedStillMounted;
+    const bool completed = removed || still_mounted;
     switch (control) {
         case Control::kLabel4:
             return {ready, true};
@@ -144,6 +170,10 @@ ControlState StateOf(WindowState state, Control control) {
             return {running, true};
         case Control::kLabel1:
             return {completed, true};
+        case Control::kLabel5:
+            return {removed, true};
+        case Control::kLabel6:
+            return {still_mounted, true};
         case Control::kProgressBar1:
             return {state == WindowState::kRunningPositionList, true};
         case Control::kStartButton:

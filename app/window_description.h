@@ -5,6 +5,7 @@
 // draw from this and never restate it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -58,6 +59,9 @@ struct ControlDescription {
     Rect Pixels() const;
 };
 
+// How many controls the window has; front ends size their tables by it.
+inline constexpr std::size_t kControlCount = 9;
+
 struct WindowDescription {
     std::string_view name;
     std::string_view creation_title;
@@ -66,7 +70,7 @@ struct WindowDescription {
     int design_left_twips;  // of the client area, from the screen's corner
     int design_top_twips;
     Control initial_focus;
-    std::array<ControlDescription, 7> controls;
+    std::array<ControlDescription, kControlCount> controls;
 
     int ClientWidthPixels() const { return client_width_twips / kTwipsPerPixel; }
     int ClientHeightPixels() const { return client_height_twips / kTwipsPerPixel; }
@@ -79,8 +83,16 @@ const WindowDescription& Form1Description();
 // number's text.
 inline constexpr std::string_view kCaptionPrefix = "VELNO4 updater     Serial N.  ";
 
-// The window's states, with which controls each shows and enables.
-enum class WindowState { kReady, kRunningPreparing, kRunningPositionList, kCompleted };
+// The window's states, with which controls each shows and enables. A
+// completed run tells, below the closing instructions, whether the drive was
+// made safe to unplug (kCompleted) or its volume is still mounted.
+enum class WindowState {
+    kReady,
+    kRunningPreparing,
+    kRunningPositionList,
+    kCompleted,
+    kCompletedStillMounted,
+};
 
 struct ControlState {
     bool visible;

@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
   # FAT32 volumes for the end-to-end tests and the demonstration instrument.
   fuse3 fusefat dosfstools mtools
+  # Removal through udisks2 over D-Bus, tested against a mock on a private bus.
+  dbus-daemon python3-dbusmock
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
 )

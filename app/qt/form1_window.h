@@ -50,7 +50,7 @@ private:
     void Press(int index);
 
     const app::WindowDescription& description_;
-    std::array<QWidget*, 7> controls_{};
+    std::array<QWidget*, app::kControlCount> controls_{};
     app::Form1* form_ = nullptr;
     platform::UserServices* user_ = nullptr;
     float progress_value_ = 0;

@@ -103,7 +103,7 @@ Form1Window::~Form1Window() {
 void Form1Window::CreateControls(HINSTANCE instance) {
     // Created in tab order: that is the order Tab moves the focus in, and
     // the earlier control lies above a later one where they overlap.
-    std::array<std::size_t, 7> order{};
+    std::array<std::size_t, app::kControlCount> order{};
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }

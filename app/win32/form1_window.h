@@ -55,8 +55,8 @@ private:
 
     const app::WindowDescription& description_;
     HWND window_ = nullptr;
-    std::array<HWND, 7> controls_{};
-    std::array<HFONT, 7> fonts_{};
+    std::array<HWND, app::kControlCount> controls_{};
+    std::array<HFONT, app::kControlCount> fonts_{};
     HFONT button_font_ = nullptr;
     UINT dpi_ = 96;
     app::Form1* form_ = nullptr;

@@ -11,6 +11,7 @@
 #include "platform/linux/attributes.h"
 #include "platform/linux/file_io.h"
 #include "platform/linux/linux_file_system.h"
+#include "platform/linux/mountinfo.h"
 #include "platform/linux/system_error.h"
 
 namespace velno::platform::linux_host {
@@ -27,8 +28,12 @@ std::string ExecutableFolder() {
                                                     : executable.substr(0, slash);
 }
 
-LinuxRuntime::LinuxRuntime(std::shared_ptr<PathRoots> roots, std::string application_folder)
-    : roots_(std::move(roots)), application_folder_(std::move(application_folder)) {}
+LinuxRuntime::LinuxRuntime(std::shared_ptr<PathRoots> roots, std::string application_folder,
+                           std::string mountinfo_path, RemoveDevice remove_device)
+    : roots_(std::move(roots)),
+      application_folder_(std::move(application_folder)),
+      mountinfo_path_(std::move(mountinfo_path)),
+      remove_device_(std::move(remove_device)) {}
 
 std::string LinuxRuntime::ApplicationFolder() {
     if (application_folder_.empty()) {
@@ -134,6 +139,25 @@ void LinuxRuntime::FlushDrive(const std::string& drive_path) {
     const FileDescriptor folder(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid() || ::syncfs(folder.get()) != 0) {
         ThrowSystemError("FlushDrive", {drive_path}, errno);
+    }
+}
+
+bool LinuxRuntime::PrepareForRemoval(const std::string& drive_path) {
+    if (!remove_device_) {
+        return false;
+    }
+    try {
+        const std::string native = roots_->Resolve("PrepareForRemoval", drive_path);
+        std::string device;
+        // The last mount on the point is the one in use.
+        for (const MountEntry& mount : ReadMountInfo(mountinfo_path_)) {
+            if (mount.mount_point == native) {
+                device = mount.source;
+            }
+        }
+        return device.starts_with("/dev/") && remove_device_(device);
+    } catch (const PlatformError&) {
+        return false;
     }
 }
 

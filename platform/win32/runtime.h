@@ -26,6 +26,10 @@ public:
     void Rewind() override;
     void CloseAll() override;
     void FlushDrive(const std::string& drive_path) override;
+    // Asks the configuration manager to prepare the drive's device for
+    // removal, which a standard user may do and which writes out every
+    // file system cache of it.
+    bool PrepareForRemoval(const std::string& drive_path) override;
 
 private:
     TextInput& OpenInput(const char* operation);

@@ -13,9 +13,13 @@ TEST(WindowDescription, OverlappingControlsAreNeverShownTogether) {
         {Control::kLabel1, Control::kLabel4},
         {Control::kLabel1, Control::kLabel2},
         {Control::kLabel4, Control::kLabel2},
+        {Control::kLabel5, Control::kLabel3},
+        {Control::kLabel6, Control::kLabel3},
+        {Control::kLabel5, Control::kLabel6},
     };
-    for (WindowState state : {WindowState::kReady, WindowState::kRunningPreparing,
-                              WindowState::kRunningPositionList, WindowState::kCompleted}) {
+    for (WindowState state :
+         {WindowState::kReady, WindowState::kRunningPreparing, WindowState::kRunningPositionList,
+          WindowState::kCompleted, WindowState::kCompletedStillMounted}) {
         for (const auto& [a, b] : overlapping) {
             EXPECT_FALSE(app::StateOf(state, a).visible && app::StateOf(state, b).visible);
         }

@@ -496,6 +496,11 @@ void FakeHost::FlushDrive(const std::string& drive_path) {
     Key(drive_path);
 }
 
+bool FakeHost::PrepareForRemoval(const std::string& drive_path) {
+    log_.Add("PrepareForRemoval " + drive_path);
+    return removable_;
+}
+
 void FakeUser::Answer(platform::Answer answer, std::function<void()> action) {
     answers_.emplace_back(answer, std::move(action));
 }
@@ -533,8 +538,9 @@ void FakeUser::OnEndProgram() {
 }
 
 const char* ControlName(update::Control control) {
-    static const char* const kNames[] = {"Label1",       "Label2",      "Label3",     "Label4",
-                                         "ProgressBar1", "Command1(0)", "Command1(1)"};
+    static const char* const kNames[] = {"Label1",      "Label2",       "Label3",
+                                         "Label4",      "ProgressBar1", "Command1(0)",
+                                         "Command1(1)", "Label5",       "Label6"};
     return kNames[static_cast<int>(control)];
 }
 

@@ -87,6 +87,9 @@ public:
     void SetCapacity(const std::string& drive_path, std::size_t bytes);
     // Every CopyFile calls the chunk callback this many times.
     void SetChunksPerCopy(int chunks) { chunks_per_copy_ = chunks; }
+    // Whether PrepareForRemoval succeeds; it never throws, so it is no
+    // numbered operation.
+    void SetRemovable(bool removable) { removable_ = removable; }
 
     // --- Platform -----------------------------------------------------------
     std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
@@ -107,6 +110,7 @@ public:
     void Rewind() override;
     void CloseAll() override;
     void FlushDrive(const std::string& drive_path) override;
+    bool PrepareForRemoval(const std::string& drive_path) override;
 
     // Used by the fake file-system object and drives.
     void Begin(const std::string& operation, const std::vector<std::string>& paths);
@@ -138,6 +142,7 @@ private:
     long operations_ = 0;
     long fail_at_ = -1;
     std::string lost_drive_;
+    bool removable_ = true;
     long lose_at_ = -1;
     long order_ = 0;
     int chunks_per_copy_ = 1;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "host_fixture.h"
 
@@ -164,6 +165,46 @@ TEST(LinuxPlatformTest, ApplicationFolderIsTheExecutablesAndTheClassNameIsChecke
     EXPECT_EQ(host.GetRuntime().ApplicationFolder(),
               std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
     EXPECT_THROW(host.CreateFileSystemObject("Scripting.Other"), PlatformError);
+}
+
+// Only a volume mounted from a block device goes to the volume manager, and
+// its answer is the result; the last mount on the drive's point counts.
+TEST(LinuxPlatformTest, RemovalHandsTheDrivesBlockDeviceToTheVolumeManager) {
+    struct Case {
+        const char* sources;  // of the mounts on the drive's point, in order
+        bool answer;
+        bool removed;
+        const char* asked;
+    };
+    for (const Case& c :
+         {Case{"/dev/sdz1", true, true, "/dev/sdz1"}, Case{"/dev/sdz1", false, false, "/dev/sdz1"},
+          Case{"/dev/sdy1 /dev/sdz1", true, true, "/dev/sdz1"},
+          Case{"/dev/sdz1 /tmp/velno.img", true, false, ""}}) {
+        TempFolder temp;
+        std::filesystem::create_directories(temp / "drive");
+        std::string mountinfo;
+        std::istringstream sources(c.sources);
+        for (std::string source; sources >> source;) {
+            mountinfo += "50 1 8:1 / " + (temp / "drive") + " rw - vfat " + source + " rw\n";
+        }
+        WriteFile(temp / "mountinfo", mountinfo);
+        std::string asked;
+        platform::linux_host::LinuxPlatform host(
+            {.application_folder = temp.path(),
+             .drive_sources = {.mountinfo_path = temp / "mountinfo"},
+             .remove_device = [&](const std::string& device) {
+                 asked = device;
+                 return c.answer;
+             }});
+        const std::string drive = host.CreateFileSystemObject("Scripting.FileSystemObject")
+                                      ->Drives()
+                                      ->Walk()
+                                      .at(0)
+                                      ->Path();
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(drive), c.removed) << c.sources;
+        EXPECT_EQ(asked, c.asked) << c.sources;
+        EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/")) << "a path on no drive";
+    }
 }
 
 }  // namespace
