@@ -60,6 +60,8 @@ TEST(TextInput, InvalidUtf8IsReadAsWindows1252) {
     EXPECT_EQ(DecodeText("\xC0\xAF"), "\xC3\x80\xC2\xAF");
     EXPECT_EQ(DecodeText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
     EXPECT_EQ(DecodeText("\xC3"), "\xC3\x83");
+    EXPECT_EQ(DecodeText("\xC3("), "\xC3\x83(");    // a lead byte without its continuation
+    EXPECT_EQ(DecodeText("\xDF\xBF"), "\xDF\xBF");  // the highest two-byte lead
 }
 
 }  // namespace
