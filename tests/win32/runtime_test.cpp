@@ -70,6 +70,14 @@ TEST_F(Win32RuntimeTest, RemovesAFileEvenReadOnlyButNotAMissingOne) {
               std::vector<std::string>{At("ro.ini")});
 }
 
+// Wine puts no disk device behind a drive, so the configuration manager is
+// never asked to eject: removal reports failure, and never throws.
+TEST_F(Win32RuntimeTest, RemovalFallsBackWhereNoDiskStandsBehindTheDrive) {
+    for (const char* drive : {"E:", "Q:", "E:\\", ""}) {
+        EXPECT_FALSE(runtime.PrepareForRemoval(drive)) << drive;
+    }
+}
+
 TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {
     WriteBytes(At("position.txt"), "\\a.bin\r\n-\\b.bin\r\\c.bin");
     runtime.OpenTextInput(At("position.txt"));
