@@ -26,9 +26,11 @@ cmake --build "$build_dir" --target velno_bench_event_gap -j2 >/dev/null
 # a folder of its own.
 work=$(mktemp -d /var/tmp/velno-gap.XXXXXX)
 cleanup() {
-    if mountpoint -q "$work/fat32"; then
-        fusermount3 -u "$work/fat32" 2>/dev/null || umount "$work/fat32"
-    fi
+    # The daemon may still be writing its image out for a moment.
+    for _ in $(seq 20); do
+        mountpoint -q "$work/fat32" || break
+        fusermount3 -u "$work/fat32" 2>/dev/null || sleep 0.5
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -38,4 +40,4 @@ mkdir "$work/fat32" "$work/staging"
 fusefat -o "rw+,fsname=$work/image" "$work/image" "$work/fat32" >/dev/null 2>&1
 
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-"$build_dir/bench/velno_bench_event_gap" "$work/fat32" "$work/staging" "$mib"
+${VELNO_BENCH_WRAP:-} "$build_dir/bench/velno_bench_event_gap" "$work/fat32" "$work/staging" "$mib"

@@ -83,6 +83,17 @@ int main(int argc, char** argv) {
     std::printf("gap during the copy: median %.1f ms, longest %.1f ms (before turn %td)\n",
                 Milliseconds(sorted[sorted.size() / 2]), Milliseconds(sorted.back()),
                 longest - copy_gaps.begin() + 1);
+    const auto over = std::count_if(copy_gaps.begin(), copy_gaps.end(),
+                                    [](auto gap) { return gap > std::chrono::milliseconds(100); });
+    std::printf("gaps over 100 ms: %td, 99.9th percentile %.1f ms\n", over,
+                Milliseconds(sorted[sorted.size() * 999 / 1000]));
+    std::printf("turns after a gap over 100 ms:");
+    for (std::size_t i = 0; i < copy_gaps.size(); ++i) {
+        if (copy_gaps[i] > std::chrono::milliseconds(100)) {
+            std::printf(" %zu", i + 1);
+        }
+    }
+    std::printf("\n");
     std::printf("gap of the drive's flush: %.1f ms\n", Milliseconds(flush));
     std::printf("longest gap: %.1f ms\n", Milliseconds(std::max(sorted.back(), flush)));
     return 0;

@@ -44,7 +44,7 @@ private:
 // How often the window gets a turn while a flush runs.
 constexpr std::chrono::milliseconds kFlushTurn{25};
 
-// Runs a step that may block for as long as the device needs (a flush) on a
+// Runs steps that may block for as long as the device needs (a flush) on a
 // worker thread, and meanwhile keeps calling between_chunks on this thread,
 // so the window stays alive. Nothing else touches the copy's files while
 // the step runs; its failure is rethrown here. Should between_chunks throw,
@@ -117,8 +117,14 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const WrittenBytes written =
         each_chunk([&](std::span<char> into) { return steps.ReadSource(into); },
                    [&](std::span<const char> bytes) { steps.WriteTemporary(bytes); });
-    WhilePumping([&steps] { steps.FlushTemporary(); }, between_chunks);
-    steps.OpenReadBack();
+    // Opening the file again can take as long as the flush: a FUSE volume
+    // walks the whole file's clusters.
+    WhilePumping(
+        [&steps] {
+            steps.FlushTemporary();
+            steps.OpenReadBack();
+        },
+        between_chunks);
     const WrittenBytes read_back = each_chunk(
         [&](std::span<char> into) { return steps.ReadBack(into); }, [](std::span<const char>) {});
     if (!(read_back == written)) {
