@@ -61,6 +61,8 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
+    // Trailing blanks and dots are dropped from each name, as Windows does.
+    EXPECT_TRUE(fs_->FileExists(Drive("\\system. \\init \\startup.ini. ")));
     // A new name below an existing folder of other case goes into that folder.
     fs_->CreateFolder(Drive("\\SYSTEM\\OldRel"));
     EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/System/OldRel"));
@@ -175,8 +177,17 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
             std::chrono::seconds(1'600'000'001) + std::chrono::nanoseconds(5)));
     EXPECT_EQ(runtime_.FileModifiedTime(App("\\MTMP\\position.txt")), expected);
     EXPECT_EQ(fs_->GetFile(App("\\mtmp\\position.txt"))->DateLastModified(), expected);
+    EXPECT_EQ(fs_->GetFile(App("\\mtmp\\position.txt"))->Size(), 17u);
     EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp\\none.txt")), "GetFile", "No such file");
     EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp")), "GetFile", "Is a directory");
+}
+
+TEST_F(FileSystemTest, TheDriveReportsItsVolumesRoom) {
+    const platform::VolumeSpace space = fs_->Drives()->Walk().at(0)->Space();
+    EXPECT_EQ(space.total_bytes, std::filesystem::space(temp_ / "drive").capacity);
+    EXPECT_LE(space.free_bytes, space.total_bytes);
+    EXPECT_GT(space.cluster_bytes, 0u);
+    EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
 }
 
 TEST(LinuxPlatformTest, ApplicationFolderIsTheExecutablesAndTheClassNameIsChecked) {
