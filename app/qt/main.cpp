@@ -3,8 +3,10 @@
 
 #include <QApplication>
 
-#include "app/qt/program.h"
+#include "app/controller.h"
+#include "app/qt/form1_window.h"
 #include "app/qt/udisks2_removal.h"
+#include "app/qt/user_services.h"
 #include "platform/linux/linux_platform.h"
 
 int main(int argc, char* argv[]) {
@@ -16,9 +18,8 @@ int main(int argc, char* argv[]) {
         return velno::qt::RemoveWithUDisks2(QDBusConnection::systemBus(), device);
     };
     velno::platform::linux_host::LinuxPlatform platform(std::move(options));
-    velno::qt::Program program(platform);
-    if (!program.Start()) {
-        return 0;
-    }
-    return QApplication::exec();
+    velno::qt::Form1Window window;
+    velno::qt::QtUserServices user(&window);
+    velno::app::Controller controller(platform, user, window);
+    return controller.Run([] { QApplication::exec(); });
 }

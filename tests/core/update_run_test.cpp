@@ -24,10 +24,10 @@ std::string Screen(const fake::RecordingView& view) {
 TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
     struct Case {
         bool position_list;
-        const char* message;
+        std::string_view message;
     };
     for (const Case c :
-         {Case{false, "Position file not found "}, Case{true, "System folder not found !"}}) {
+         {Case{false, update::kPositionFileNotFound}, Case{true, update::kSystemFolderNotFound}}) {
         World w;
         if (c.position_list) {
             w.PositionList("\\a.bin\r\n");
@@ -39,8 +39,8 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
         w.user.Answer(Answer::kOk);
         EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
 
-        EXPECT_EQ(w.user.messages, std::vector<std::string>{c.message});
-        EXPECT_TRUE(w.log.Contains(std::string("ShowMessage ") + c.message + " |OK|critical"));
+        EXPECT_EQ(w.user.messages, std::vector<std::string>{std::string(c.message)});
+        EXPECT_TRUE(w.log.Contains("ShowMessage " + std::string(c.message) + " |OK|critical"));
         EXPECT_EQ(w.host.Snapshot(), before);
         EXPECT_FALSE(w.log.Contains("GetAttributes")) << c.message;
         EXPECT_FALSE(w.log.Contains("FirstMatch")) << c.message;
