@@ -1,5 +1,6 @@
 #include "platform/text_input.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -83,33 +84,77 @@ std::string DecodeText(std::string_view bytes) {
     return out;
 }
 
-void TextInput::Open(std::string bytes) {
-    bytes_ = std::move(bytes);
-    start_ = bytes_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    position_ = start_;
-    open_ = true;
+std::size_t StringSource::Read(const char*, std::span<char> buffer) {
+    const std::size_t count = bytes_.copy(buffer.data(), buffer.size(), position_);
+    position_ += count;
+    return count;
+}
+
+TextInput::TextInput(std::size_t chunk_size) : buffer_(chunk_size < 4 ? 4 : chunk_size) {}
+
+void TextInput::Open(std::unique_ptr<ByteSource> source) {
+    source_ = std::move(source);
+    begin_ = end_ = 0;
+    SkipByteOrderMark("OpenTextInput");
+}
+
+bool TextInput::Buffer(std::size_t count, const char* operation) {
+    while (end_ - begin_ < count) {
+        if (begin_ > 0) {
+            std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
+                      buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        const std::size_t read = source_->Read(operation, std::span<char>(buffer_).subspan(end_));
+        if (read == 0) {
+            return false;
+        }
+        end_ += read;
+    }
+    return true;
+}
+
+void TextInput::SkipByteOrderMark(const char* operation) {
+    if (Buffer(3, operation) && std::string_view(&buffer_[begin_], 3) == "\xEF\xBB\xBF") {
+        begin_ += 3;
+    }
 }
 
 std::string TextInput::ReadLine() {
-    std::size_t end = position_;
-    while (end < bytes_.size() && bytes_[end] != '\r' && bytes_[end] != '\n') {
-        ++end;
+    static constexpr const char* kOperation = "ReadLine";
+    std::string bytes;
+    while (Buffer(1, kOperation)) {
+        const auto first = buffer_.begin() + static_cast<std::ptrdiff_t>(begin_);
+        const auto last = buffer_.begin() + static_cast<std::ptrdiff_t>(end_);
+        const auto line_end =
+            std::find_if(first, last, [](char c) { return c == '\r' || c == '\n'; });
+        bytes.append(first, line_end);
+        begin_ += static_cast<std::size_t>(line_end - first);
+        if (line_end != last) {
+            ++begin_;
+            // A line feed right after a carriage return belongs to the same
+            // line end, also when it starts the next chunk.
+            if (*line_end == '\r' && Buffer(1, kOperation) && buffer_[begin_] == '\n') {
+                ++begin_;
+            }
+            break;
+        }
     }
-    std::string line = DecodeText(std::string_view(bytes_).substr(position_, end - position_));
-    if (end < bytes_.size()) {
-        const bool crlf = bytes_[end] == '\r' && end + 1 < bytes_.size() && bytes_[end + 1] == '\n';
-        end += crlf ? 2 : 1;
-    }
-    position_ = end;
-    return line;
+    return DecodeText(bytes);
 }
 
-void TextInput::Rewind() { position_ = start_; }
+bool TextInput::AtEnd() { return !Buffer(1, "AtEnd"); }
+
+void TextInput::Rewind() {
+    source_->Rewind("Rewind");
+    begin_ = end_ = 0;
+    SkipByteOrderMark("Rewind");
+}
 
 void TextInput::Close() {
-    bytes_.clear();
-    start_ = position_ = 0;
-    open_ = false;
+    source_.reset();
+    begin_ = end_ = 0;
 }
 
 }  // namespace velno::platform
