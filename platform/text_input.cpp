@@ -71,6 +71,16 @@ std::string DecodeText(std::string_view bytes) {
     out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Plain ASCII, by far the most of a list, is taken a run at a time.
+        std::size_t ascii = i;
+        while (ascii < bytes.size() && static_cast<std::uint8_t>(bytes[ascii]) < 0x80) {
+            ++ascii;
+        }
+        out.append(bytes.substr(i, ascii - i));
+        i = ascii;
+        if (i == bytes.size()) {
+            break;
+        }
         const std::size_t length = ValidSequenceLength(bytes, i);
         if (length > 0) {
             out.append(bytes.substr(i, length));
@@ -125,17 +135,18 @@ std::string TextInput::ReadLine() {
     static constexpr const char* kOperation = "ReadLine";
     std::string bytes;
     while (Buffer(1, kOperation)) {
-        const auto first = buffer_.begin() + static_cast<std::ptrdiff_t>(begin_);
-        const auto last = buffer_.begin() + static_cast<std::ptrdiff_t>(end_);
-        const auto line_end =
-            std::find_if(first, last, [](char c) { return c == '\r' || c == '\n'; });
-        bytes.append(first, line_end);
-        begin_ += static_cast<std::size_t>(line_end - first);
-        if (line_end != last) {
+        const char* const data = buffer_.data();
+        std::size_t line_end = begin_;
+        while (line_end < end_ && data[line_end] != '\r' && data[line_end] != '\n') {
+            ++line_end;
+        }
+        bytes.append(data + begin_, line_end - begin_);
+        begin_ = line_end;
+        if (line_end < end_) {
             ++begin_;
             // A line feed right after a carriage return belongs to the same
             // line end, also when it starts the next chunk.
-            if (*line_end == '\r' && Buffer(1, kOperation) && buffer_[begin_] == '\n') {
+            if (data[line_end] == '\r' && Buffer(1, kOperation) && buffer_[begin_] == '\n') {
                 ++begin_;
             }
             break;

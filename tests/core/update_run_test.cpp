@@ -21,23 +21,28 @@ std::string Screen(const fake::RecordingView& view) {
     return text;
 }
 
+// A position file that is a folder is no position file either.
 TEST(UpdateRun, MissingPositionFileEndsTheProgramWithTheInstrumentUnchanged) {
-    World w;
-    w.Detect();
-    const auto before = w.host.Nodes();
-    w.user.Answer(Answer::kOk);
-    EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
+    for (const bool folder : {false, true}) {
+        World w;
+        if (folder) {
+            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
+        }
+        w.Detect();
+        const auto before = w.host.Nodes();
+        w.user.Answer(Answer::kOk);
+        EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
 
-    EXPECT_EQ(w.user.messages, std::vector<std::string>{"Position file not found "});
-    EXPECT_TRUE(w.log.Contains("ShowMessage Position file not found  |OK|critical"));
-    EXPECT_EQ(w.host.Nodes().size(), before.size());
-    EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem);
-    EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini"));
-    EXPECT_FALSE(w.log.Contains("FolderExists E:\\system"));  // position file first
-    EXPECT_EQ(Screen(w.view), "Label2 Label3 start:off exit:off");
-    EXPECT_FALSE(w.form.Running());
+        EXPECT_EQ(w.user.messages, std::vector<std::string>{"Position file not found "});
+        EXPECT_TRUE(w.log.Contains("ShowMessage Position file not found  |OK|critical"));
+        EXPECT_EQ(w.host.Nodes().size(), before.size());
+        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem);
+        EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini"));
+        EXPECT_FALSE(w.log.Contains("FolderExists E:\\system"));  // position file first
+        EXPECT_EQ(Screen(w.view), "Label2 Label3 start:off exit:off");
+        EXPECT_FALSE(w.form.Running());
+    }
 }
-
 TEST(UpdateRun, MissingSystemFolderEndsTheProgramWithTheInstrumentUnchanged) {
     World w;
     w.PositionList("\\a.bin\r\n");

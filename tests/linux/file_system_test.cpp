@@ -147,8 +147,14 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.Rewind();
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp\\position.txt")), "OpenTextInput",
+                          "already open");
     runtime_.CloseAll();
     EXPECT_PLATFORM_ERROR(runtime_.AtEnd(), "AtEnd", "No file is open");
+    // A folder opens on Linux but is no text; a NUL would cut the path short.
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp")), "OpenTextInput", "Is a directory");
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App(std::string("\\mtmp\\position.txt\0x", 19))),
+                          "OpenTextInput", "Invalid argument");
 
     const auto expected =
         platform::DateTime(std::chrono::duration_cast<platform::DateTime::duration>(
