@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
   # FAT32 volumes for the end-to-end tests and the demonstration instrument.
   fuse3 fusefat dosfstools mtools
+  # The fuzz target: clang with libFuzzer and the sanitizers' runtimes.
+  clang-14 libclang-rt-14-dev
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
 )

@@ -292,6 +292,7 @@ void FakeHost::Begin(const std::string& operation, const std::vector<std::string
     for (const std::string& path : paths) {
         entry += " " + path;
         resolved_paths_.push_back(Resolve(path));
+        requested_paths_.push_back(path);
     }
     log_.Add(entry);
     if (operations_ == fail_at_) {

@@ -75,6 +75,8 @@ public:
     const std::map<std::string, Node>& Nodes() const { return nodes_; }
     // Every path that reached an operation, resolved as the host resolves it.
     const std::vector<std::string>& ResolvedPaths() const { return resolved_paths_; }
+    // The same paths as the logic passed them.
+    const std::vector<std::string>& RequestedPaths() const { return requested_paths_; }
     long OperationCount() const { return operations_; }
 
     // --- Faults -----------------------------------------------------------
@@ -130,6 +132,7 @@ private:
     std::map<std::string, std::size_t> capacity_;
     std::string application_folder_ = "C:\\Upd";
     std::vector<std::string> resolved_paths_;
+    std::vector<std::string> requested_paths_;
     long operations_ = 0;
     long fail_at_ = -1;
     std::string lost_drive_;
