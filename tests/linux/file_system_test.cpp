@@ -57,6 +57,7 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_TRUE(fs_->FileExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_TRUE(fs_->FolderExists(Drive("\\SYSTEM/INIT")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\" + std::string(65536, 'a'))));  // a 64 KiB list line
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
     // A new name below an existing folder of other case goes into that folder.
