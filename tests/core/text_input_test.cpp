@@ -75,7 +75,9 @@ TEST(TextInput, InvalidUtf8IsReadAsWindows1252) {
     // Valid UTF-8 stays as it is, including multi-byte characters.
     EXPECT_EQ(DecodeText("\\d\xC3\xA9j\xC3\xA0.bin"), "\\d\xC3\xA9j\xC3\xA0.bin");
     EXPECT_EQ(DecodeText("\xE2\x82\xAC"), "\xE2\x82\xAC");
-    EXPECT_EQ(DecodeText("\xC2\xA0\xDF\xBF"), "\xC2\xA0\xDF\xBF");  // lowest, highest lead
+    // The lowest and highest lead bytes of two- and four-byte sequences.
+    EXPECT_EQ(DecodeText("\xC2\xA0\xDF\xBF"), "\xC2\xA0\xDF\xBF");
+    EXPECT_EQ(DecodeText("\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF"), "\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF");
     // Lone Windows-1252 bytes: e acute, euro sign, a byte the code page
     // leaves undefined.
     EXPECT_EQ(DecodeText("caf\xE9"), "caf\xC3\xA9");
