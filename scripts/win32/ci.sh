@@ -3,6 +3,8 @@
 # 32-bit velno-updater.exe, checks their DLL imports, runs every test of the
 # cross builds under Wine (CTest label wine) and the smoke test of both
 # programs on an X server of its own (Xvfb). Exits non-zero on any failure.
+# On a machine that cannot execute 32-bit x86 programs the 32-bit program is
+# built and checked but not run, and one line says so.
 # Screenshots of the completed window go to build/win32-artifacts/.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -35,24 +37,33 @@ for _ in $(seq 1 50); do
 done
 
 "$here/prepare-prefix.sh"
+
+# The 32-bit program's Wine runs need a kernel that executes 32-bit x86
+# programs; elsewhere it is still built and its imports checked above.
+builds=(mingw64:win64)
+if velno_can_run_32bit; then
+    builds+=(mingw32:win32)
+else
+    echo "SKIPPED: the 32-bit Windows program's Wine tests and smoke test: this machine cannot execute 32-bit x86 programs${VELNO_PRETEND_NO_32BIT:+ (VELNO_PRETEND_NO_32BIT is set)}"
+fi
+
 status=0
-for preset in mingw64 mingw32; do
+artifacts=build/win32-artifacts
+mkdir -p "$artifacts"
+for build in "${builds[@]}"; do
+    preset="${build%%:*}"
+    name="${build#*:}"
     echo "== tests of the $preset build under Wine"
-    ctest --preset "$preset" 2>&1 | tee "build/$preset/ctest.log" | grep -E "tests passed|tests failed|\*\*\*|Failed|Not Run" || true
-    if grep -q "100% tests passed" "build/$preset/ctest.log"; then
-        :
-    else
-        tail -40 "build/$preset/ctest.log"
+    if ! ctest --preset "$preset"; then
+        echo "Windows build: the $preset tests FAILED" >&2
+        status=1
+    fi
+    if ! "$here/smoke-test.sh" "build/$preset/app/win32/velno-updater.exe" "$name" \
+        "$artifacts/velno-updater-$name-completed.png"; then
+        echo "Windows build: the $preset smoke test FAILED" >&2
         status=1
     fi
 done
-
-artifacts=build/win32-artifacts
-mkdir -p "$artifacts"
-"$here/smoke-test.sh" build/mingw64/app/win32/velno-updater.exe win64 \
-    "$artifacts/velno-updater-win64-completed.png" || status=1
-"$here/smoke-test.sh" build/mingw32/app/win32/velno-updater.exe win32 \
-    "$artifacts/velno-updater-win32-completed.png" || status=1
 
 if [ $status -eq 0 ]; then
     echo "Windows build: all checks passed"

@@ -28,13 +28,17 @@ make_volume_file() {  # folder label serial
 }
 
 echo "Preparing Wine prefix $WINEPREFIX" >&2
-wineboot -i >/dev/null 2>&1 || true
+# The 64-bit loader sets the prefix up, so that a machine without 32-bit
+# support still gets a working prefix for the 64-bit program.
+"$VELNO_WINE64" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 
 # Drive types live in the registry; change them while Wine runs, then stop it
 # before the drive links change.
-wine reg add 'HKLM\Software\Wine\Drives' /v e: /d hd /f /reg:64 >/dev/null 2>&1
-wine reg add 'HKLM\Software\Wine\Drives' /v f: /d floppy /f /reg:64 >/dev/null 2>&1
+for drive in e:=hd f:=floppy; do
+    "$VELNO_WINE64" reg add 'HKLM\Software\Wine\Drives' /v "${drive%%=*}" /d "${drive#*=}" /f \
+        /reg:64 >/dev/null 2>&1
+done
 wineserver -w
 
 mkdir -p "$VELNO_DRIVE_E" "$VELNO_DRIVE_F"

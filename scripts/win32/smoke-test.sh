@@ -20,6 +20,7 @@ screenshot="$3"
 
 "$here/prepare-prefix.sh"
 
+wine="$(velno_wine_for "$program")"
 caption='VELNO4 updater     Serial N.  1A2B3C4D'
 e="$VELNO_DRIVE_E"
 staging_windows="C:\\velno-smoke-$name"
@@ -91,7 +92,7 @@ answer_box() {  # window
 messages=0
 answered=""
 log="$(mktemp)"
-(cd "$staging" && exec wine "$staging_windows\\velno-updater.exe") >"$log" 2>&1 &
+(cd "$staging" && exec "$wine" "$staging_windows\\velno-updater.exe") >"$log" 2>&1 &
 pid=$!
 
 if ! window="$(wait_window "^${caption}\$" 60)"; then
@@ -190,7 +191,7 @@ expect_gone system/new2/missing.bin
 [ "$messages" = 1 ] || fail "$messages message boxes instead of 1"
 leftovers="$(find "$e" -name '~velno-copy-*' | wc -l)"
 [ "$leftovers" = 0 ] || fail "$leftovers temporary files left on E:"
-attributes="$(wine cmd /c attrib 'E:\system' 2>/dev/null | tr -d '\r')"
+attributes="$("$wine" cmd /c attrib 'E:\system' 2>/dev/null | tr -d '\r')"
 case "$attributes" in
     *H*S*E:\\system* | *S*H*E:\\system*) ;;
     *) fail "E:\\system is not hidden and system: $attributes" ;;

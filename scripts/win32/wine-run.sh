@@ -7,4 +7,4 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
 "$here/prepare-prefix.sh" || exit 1
-wine "$@" | tr -d '\r'
+"$(velno_wine_for "$1")" "$@" | tr -d '\r'
