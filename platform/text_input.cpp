@@ -105,7 +105,12 @@ TextInput::TextInput(std::size_t chunk_size) : buffer_(chunk_size < 4 ? 4 : chun
 void TextInput::Open(std::unique_ptr<ByteSource> source) {
     source_ = std::move(source);
     begin_ = end_ = 0;
-    SkipByteOrderMark("OpenTextInput");
+    try {
+        SkipByteOrderMark("OpenTextInput");
+    } catch (...) {
+        Close();  // a file that cannot be read is not open
+        throw;
+    }
 }
 
 bool TextInput::Buffer(std::size_t count, const char* operation) {
