@@ -1,19 +1,15 @@
 #pragma once
 
-// Copying a staged file onto the instrument so that the destination is never
-// half-written: the bytes go to a temporary file in the destination folder,
-// which replaces the destination only when complete and on the device.
-
-#include <sys/stat.h>
+// The Linux primitives of the copy engine (platform/copy_engine.h).
 
 #include <cstddef>
+#include <span>
 #include <string>
 
-#include "platform/contract.h"
+#include "platform/copy_engine.h"
+#include "platform/linux/file_io.h"
 
 namespace velno::platform::linux_host {
-
-constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 
 // The paths of one copy: native ones to work on, the caller's texts for
 // the error report.
@@ -24,16 +20,40 @@ struct CopyPaths {
     std::string destination_text;
 };
 
-// Writes the source to a temporary name in the destination folder in chunks
-// (calling between_chunks between them), flushes it, renames it over the
-// destination, gives it the source's modification time and flushes the
-// folder. When the volume cannot hold that time exactly, the time is
-// rounded up to the next even second, so that the copy never looks older
-// than its source. On failure the temporary file is removed and
-// PlatformError says what failed.
-void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks);
+// One copy on Linux: the temporary file is a hidden name beside the
+// destination; the read-back drops the file's cached pages after fsync, so
+// that it reads what the device holds.
+class LinuxCopySteps : public CopySteps {
+public:
+    explicit LinuxCopySteps(CopyPaths paths);
 
-// The smallest whole even second at or after the time.
-timespec RoundUpToEvenSecond(timespec time);
+    EntryKind Destination() override;
+    [[noreturn]] void Refuse(CopyRefusal refusal) override;
+    FileTime OpenSource() override;
+    std::size_t ReadSource(std::span<char> buffer) override;
+    void CreateTemporary() override;
+    void WriteTemporary(std::span<const char> bytes) override;
+    void FlushTemporary() override;
+    void OpenReadBack() override;
+    std::size_t ReadBack(std::span<char> buffer) override;
+    void ReplaceDestination(bool read_only) override;
+    FileTime SetDestinationTime(FileTime time) override;
+    void FlushFolder() override;
+    void RemoveTemporary() noexcept override;
+
+private:
+    [[noreturn]] void FailWith(int error_number) const;
+    std::size_t Fill(const FileDescriptor& fd, std::span<char> buffer);
+
+    CopyPaths paths_;
+    std::string folder_;
+    std::string temporary_;
+    FileDescriptor source_;
+    FileDescriptor writer_;
+    FileDescriptor reader_;
+};
+
+// CopyFile on Linux: the copy engine over these primitives.
+void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks);
 
 }  // namespace velno::platform::linux_host

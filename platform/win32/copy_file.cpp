@@ -1,17 +1,33 @@
+#include "platform/win32/copy_file.h"
+
 #include <atomic>
-#include <vector>
+#include <cstdint>
 
 #include "platform/win32/file_info.h"
-#include "platform/win32/file_system.h"
 #include "platform/win32/native_path.h"
 #include "platform/win32/text_conversion.h"
-#include "platform/win32/unique_handle.h"
 
 namespace velno::platform::win32 {
 
 namespace {
 
 constexpr const char* kOperation = "CopyFile";
+
+// FILETIME counts 100 ns steps from 1601-01-01, FileTime nanoseconds from
+// 1970-01-01.
+constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+
+FileTime ToFileTime(const FILETIME& time) {
+    const auto ticks = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    return FileTime(std::chrono::nanoseconds((ticks - kTicksFrom1601To1970) * 100));
+}
+
+FILETIME ToFiletime(FileTime time) {
+    const auto ticks =
+        static_cast<std::uint64_t>(time.time_since_epoch().count() / 100 + kTicksFrom1601To1970);
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
 
 // A name for the temporary file beside the destination, unique in this
 // process and among processes.
@@ -22,99 +38,163 @@ std::wstring TemporaryPath(const std::wstring& native_destination) {
            std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".tmp";
 }
 
-// Removes the temporary file unless the copy got to rename it into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::wstring path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        handle.Close();
-        if (!kept_) {
-            DeleteFileW(path_.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::wstring& Path() const { return path_; }
-    void Keep() { kept_ = true; }
-
-    UniqueHandle handle;
-
-private:
-    std::wstring path_;
-    bool kept_ = false;
-};
+DWORD ChunkPart(std::size_t size) { return static_cast<DWORD>(size); }
 
 }  // namespace
 
-void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,
-                    const ChunkCallback& between_chunks) {
-    const std::vector<std::string> paths{source, destination};
-    const std::wstring from = NativePath(kOperation, source);
-    const std::wstring to = NativePath(kOperation, destination);
+Win32CopySteps::Win32CopySteps(const std::string& source, const std::string& destination)
+    : CopySteps(source, destination),
+      from_(NativePath(kOperation, source)),
+      to_(NativePath(kOperation, destination)) {}
 
-    // Refused before anything is written: a folder in the destination's
-    // place, an existing destination without overwrite, a read-only one.
-    if (const auto existing = QueryEntry(kOperation, destination, to)) {
-        if (IsFolder(*existing) || (existing->dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            ThrowError(kOperation, paths, ERROR_ACCESS_DENIED);
-        }
-        if (!overwrite) {
-            ThrowError(kOperation, paths, ERROR_FILE_EXISTS);
-        }
-    }
+void Win32CopySteps::FailWith(DWORD error) const { Fail(SystemMessage(error)); }
 
-    UniqueHandle input(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!input.Valid()) {
-        ThrowLastError(kOperation, paths);
+void Win32CopySteps::FailWithLastError() const { FailWith(GetLastError()); }
+
+EntryKind Win32CopySteps::Destination() {
+    const auto entry = QueryEntry(kOperation, Texts()[1], to_);
+    if (!entry) {
+        return EntryKind::kNone;
     }
+    destination_attributes_ = entry->dwFileAttributes;
+    if (IsFolder(*entry)) {
+        return EntryKind::kFolder;
+    }
+    return (destination_attributes_ & FILE_ATTRIBUTE_READONLY) != 0 ? EntryKind::kReadOnlyFile
+                                                                    : EntryKind::kFile;
+}
+
+void Win32CopySteps::Refuse(CopyRefusal refusal) {
+    FailWith(refusal == CopyRefusal::kDestinationIsFolder ? ERROR_ACCESS_DENIED
+                                                          : ERROR_FILE_EXISTS);
+}
+
+FileTime Win32CopySteps::OpenSource() {
+    source_.Reset(CreateFileW(from_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(input.Get(), &information)) {
-        ThrowLastError(kOperation, paths);
+    if (!source_.Valid() || !GetFileInformationByHandle(source_.Get(), &information)) {
+        FailWithLastError();
     }
+    return ToFileTime(information.ftLastWriteTime);
+}
 
-    TemporaryFile temporary(TemporaryPath(to));
-    temporary.handle.Reset(CreateFileW(temporary.Path().c_str(), GENERIC_WRITE, 0, nullptr,
-                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!temporary.handle.Valid()) {
-        ThrowLastError(kOperation, paths);
-    }
-
-    std::vector<char> buffer(kCopyChunkBytes);
-    for (;;) {
+std::size_t Win32CopySteps::ReadSource(std::span<char> buffer) {
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
         DWORD read = 0;
-        if (!ReadFile(input.Get(), buffer.data(), kCopyChunkBytes, &read, nullptr)) {
-            ThrowLastError(kOperation, paths);
+        if (!ReadFile(source_.Get(), buffer.data() + filled, ChunkPart(buffer.size() - filled),
+                      &read, nullptr)) {
+            FailWithLastError();
         }
         if (read == 0) {
             break;
         }
-        DWORD done = 0;
-        while (done < read) {
-            DWORD written = 0;
-            if (!WriteFile(temporary.handle.Get(), buffer.data() + done, read - done, &written,
-                           nullptr)) {
-                ThrowLastError(kOperation, paths);
-            }
-            done += written;
-        }
-        if (read == kCopyChunkBytes && between_chunks) {
-            between_chunks();
-        }
+        filled += read;
     }
+    return filled;
+}
 
-    // The time is set last, after every write, and kept through the rename.
-    if (!SetFileTime(temporary.handle.Get(), nullptr, nullptr, &information.ftLastWriteTime) ||
-        !FlushFileBuffers(temporary.handle.Get()) || !temporary.handle.Close()) {
-        ThrowLastError(kOperation, paths);
+void Win32CopySteps::CreateTemporary() {
+    const std::wstring candidate = TemporaryPath(to_);
+    writer_.Reset(CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!writer_.Valid()) {
+        FailWithLastError();
     }
-    input.Close();
-    if (!MoveFileExW(temporary.Path().c_str(), to.c_str(),
+    temporary_ = candidate;
+}
+
+void Win32CopySteps::WriteTemporary(std::span<const char> bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(writer_.Get(), bytes.data(), ChunkPart(bytes.size()), &written, nullptr)) {
+            FailWithLastError();
+        }
+        bytes = bytes.subspan(written);
+    }
+}
+
+void Win32CopySteps::FlushTemporary() {
+    if (!FlushFileBuffers(writer_.Get()) || !writer_.Close()) {
+        FailWithLastError();
+    }
+}
+
+void Win32CopySteps::OpenReadBack() {
+    reader_.Reset(CreateFileW(temporary_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr));
+    if (!reader_.Valid()) {
+        FailWithLastError();
+    }
+}
+
+std::size_t Win32CopySteps::ReadBack(std::span<char> buffer) {
+    // Without the cache every read starts at a sector boundary; the buffer
+    // and its size are whole sectors, so one read fills it or ends the file.
+    DWORD read = 0;
+    if (!ReadFile(reader_.Get(), buffer.data(), ChunkPart(buffer.size()), &read, nullptr)) {
+        FailWithLastError();
+    }
+    return read;
+}
+
+void Win32CopySteps::ReplaceDestination(bool read_only) {
+    reader_.Close();
+    source_.Close();
+    // MoveFileExW refuses to replace a read-only file: the bit is cleared
+    // just before, and put back when the replace fails.
+    if (read_only && !SetFileAttributesW(
+                         to_.c_str(), destination_attributes_ & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        FailWithLastError();
+    }
+    if (!MoveFileExW(temporary_.c_str(), to_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ThrowLastError(kOperation, paths);
+        const DWORD error = GetLastError();
+        if (read_only) {
+            SetFileAttributesW(to_.c_str(), destination_attributes_);
+        }
+        FailWith(error);
     }
-    temporary.Keep();
+    temporary_.clear();
+}
+
+FileTime Win32CopySteps::SetDestinationTime(FileTime time) {
+    UniqueHandle file(CreateFileW(to_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FILETIME wanted = ToFiletime(time);
+    if (!file.Valid() || !SetFileTime(file.Get(), nullptr, nullptr, &wanted) ||
+        !FlushFileBuffers(file.Get()) || !file.Close()) {
+        FailWithLastError();
+    }
+    const auto entry = QueryEntry(kOperation, Texts()[1], to_);
+    if (!entry) {
+        FailWith(ERROR_FILE_NOT_FOUND);
+    }
+    return ToFileTime(entry->ftLastWriteTime);
+}
+
+void Win32CopySteps::FlushFolder() {
+    // Nothing is left to do: MOVEFILE_WRITE_THROUGH returns only once the
+    // new entry is on the device, and the time was flushed through the
+    // file's own handle. (Windows offers no flush of a folder's entries.)
+}
+
+void Win32CopySteps::RemoveTemporary() noexcept {
+    source_.Close();
+    writer_.Close();
+    reader_.Close();
+    if (!temporary_.empty()) {
+        DeleteFileW(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,
+                    const ChunkCallback& between_chunks) {
+    Win32CopySteps steps(source, destination);
+    CopyVerified(steps, overwrite, between_chunks);
 }
 
 }  // namespace velno::platform::win32

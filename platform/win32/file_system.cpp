@@ -1,5 +1,6 @@
 #include "platform/win32/file_system.h"
 
+#include "platform/win32/copy_file.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/file_info.h"
 #include "platform/win32/native_path.h"

@@ -1,17 +1,17 @@
 #include "core/world.h"
-#include "update/update.h"
 
 namespace velno::testing {
 namespace {
 
+void StageThree(World& w) {
+    for (const char* name : {"a", "b", "c"}) {
+        w.Stage(std::string(name) + ".bin", std::string("new ") + name, 50);
+    }
+}
+
 struct PositionList : ::testing::Test {
     World w;
-    PositionList() {
-        w.Stage("a.bin", "new a", 50);
-        w.Stage("b.bin", "new b", 50);
-        w.Stage("c.bin", "new c", 50);
-    }
-    long Entries() const { return w.log.Count("PumpEvents"); }
+    PositionList() { StageThree(w); }
 };
 
 TEST_F(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
@@ -33,9 +33,7 @@ TEST_F(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
     };
     for (const Case& c : cases) {
         World world;
-        world.Stage("a.bin", "new a", 50);
-        world.Stage("b.bin", "new b", 50);
-        world.Stage("c.bin", "new c", 50);
+        StageThree(world);
         world.PositionList(c.text);
         world.Run();
         EXPECT_EQ(world.log.Count("PumpEvents"), c.entries) << c.text;
@@ -111,14 +109,6 @@ TEST_F(PositionList, DeleteEntriesAndTheirLookalikes) {
     // " -\keep.bin" starts with a blank: an install entry, not a delete.
     EXPECT_EQ(w.user.messages, std::vector<std::string>{"File keep.bin not found"});
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
-}
-
-TEST_F(PositionList, ClassifiesByTheFirstCharacterOnly) {
-    EXPECT_EQ(update::ClassifyLine(""), update::EntryKind::kEnd);
-    EXPECT_EQ(update::ClassifyLine("-"), update::EntryKind::kDelete);
-    EXPECT_EQ(update::ClassifyLine("-\\a"), update::EntryKind::kDelete);
-    EXPECT_EQ(update::ClassifyLine(" -\\a"), update::EntryKind::kInstall);
-    EXPECT_EQ(update::ClassifyLine("\\a-"), update::EntryKind::kInstall);
 }
 
 TEST_F(PositionList, EventsArePumpedOncePerEntryAndBetweenCopyChunks) {

@@ -87,7 +87,7 @@ TEST(TextInput, InvalidUtf8IsReadAsWindows1252) {
     EXPECT_EQ(DecodeText("\xC0\xAF"), "\xC3\x80\xC2\xAF");
     EXPECT_EQ(DecodeText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
     EXPECT_EQ(DecodeText("\xC3"), "\xC3\x83");
-    EXPECT_EQ(DecodeText("\xC2\x41"), "\xC3\x82\x41");
+    EXPECT_EQ(DecodeText("\xC2\x41"), "\xC3\x82\x41");  // a lead byte without its continuation
 }
 
 // A list of a million entries, made up as it is read ("\f0000000.bin" to

@@ -268,6 +268,15 @@ bool FakeHost::HasFolder(const std::string& path) const {
     return node != nullptr && node->folder;
 }
 
+std::string FakeHost::Snapshot() const {
+    std::string text;
+    for (const auto& [key, node] : nodes_) {
+        text += node.path + "=" + node.content + "," + std::to_string(node.attributes) + "," +
+                std::to_string(node.modified.time_since_epoch().count()) + "\n";
+    }
+    return text;
+}
+
 void FakeHost::LoseDriveAt(const std::string& drive_path, long nth) {
     lost_drive_ = Upper(drive_path);
     lose_at_ = operations_ + nth;
@@ -520,5 +529,30 @@ void RecordingView::SetProgressValue(float value) {
 }
 
 float RecordingView::ProgressMax() { return 100.0F; }
+
+Instrument::Instrument(bool connected) {
+    host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
+    if (connected) {
+        host.AddDrive({});
+    }
+    host.AddFolder("E:\\system", platform::kAttrHidden | platform::kAttrSystem);
+    host.AddFile("E:\\system\\init\\startup.ini", "factory=no", At(10));
+    host.AddFile("E:\\Veln4main.mem", "main image", At(100));
+    host.AddFile("E:\\Veln4user.mem", "user image", At(100));
+    host.AddFolder("C:\\Upd\\mtmp");
+}
+
+void Instrument::Stage(const std::string& name, const std::string& content, int time) {
+    host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
+}
+
+void Instrument::PositionList(const std::string& text) {
+    host.AddFile("C:\\Upd\\mtmp\\position.txt", text, At(0));
+}
+
+std::string Instrument::Content(const std::string& path) const {
+    const Node* node = host.Find(path);
+    return node == nullptr ? "<absent>" : node->content;
+}
 
 }  // namespace velno::fake

@@ -59,9 +59,7 @@ public:
 
     // --- Setting up the world ------------------------------------------
     void AddDrive(DriveSpec spec);
-    DriveSpec& DriveAt(std::size_t index) { return drives_.at(index); }
     void RemoveDrive(const std::string& path);
-    void SetApplicationFolder(std::string folder) { application_folder_ = std::move(folder); }
     void AddFolder(const std::string& path, unsigned attributes = 0);
     // Creates the file and every missing folder above it.
     void AddFile(const std::string& path, std::string content, DateTime modified,
@@ -73,6 +71,9 @@ public:
     bool HasFolder(const std::string& path) const;
     // Every file and folder, keyed by its resolved, upper-cased path.
     const std::map<std::string, Node>& Nodes() const { return nodes_; }
+    // Every file and folder with its content, attributes and time, as one
+    // comparable text.
+    std::string Snapshot() const;
     // Every path that reached an operation, resolved as the host resolves it.
     const std::vector<std::string>& ResolvedPaths() const { return resolved_paths_; }
     // The same paths as the logic passed them.
@@ -196,5 +197,19 @@ private:
 };
 
 const char* ControlName(update::Control control);
+
+// A typical instrument: drive E: with a protected system folder, start-up
+// settings and two memory images; the program lies in C:\Upd beside an
+// empty staging folder. Without the instrument only drive C: is present.
+struct Instrument {
+    explicit Instrument(bool connected = true);
+    void Stage(const std::string& name, const std::string& content, int time);
+    void PositionList(const std::string& text);
+    // The file's content, or "<absent>".
+    std::string Content(const std::string& path) const;
+
+    CallLog log;
+    FakeHost host{log};
+};
 
 }  // namespace velno::fake

@@ -1,103 +1,102 @@
-// CopyFile on real folders: copies carry the source's time; a failed one
-// leaves the old destination and no temporary file.
+// CopyFile on real folders: a copy leaves either the complete, verified new
+// file with the source's time or the old file as it was, and never a
+// temporary file.
+
+#include "platform/linux/copy_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
+#include "../copy_cases.h"
 #include "host_fixture.h"
-#include "platform/linux/copy_file.h"
 
 namespace velno::linux_test {
 namespace {
 
-using platform::linux_host::kCopyChunkBytes;
-using platform::linux_host::RoundUpToEvenSecond;
+using copy_cases::CopyCase;
+using platform::FileTime;
+using platform::linux_host::CopyPaths;
 
-class CopyFileTest : public HostFixture {
-protected:
-    void SetUp() override {
-        // Two and a half chunks, so that the copy has a middle.
-        staged_ = std::string(kCopyChunkBytes * 5 / 2, 'n');
-        staged_[kCopyChunkBytes] = 'm';
-        WriteFile(temp_ / "app/mtmp/a.bin", staged_, {1'700'000'001, 250'000'000});
-        WriteFile(temp_ / "drive/data/a.bin", "old", {1'600'000'000, 0});
+// The names in a folder, sorted, separated by blanks.
+std::string ListFolder(const std::string& path) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.insert(entry.path().filename().string());
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : " ") + name;
+    }
+    return text;
+}
+
+class CopyFileTest : public HostFixture, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyFileTest, LeavesTheVerifiedCopyOrTheOldFile) {
+    const CopyCase& c = GetParam();
+    const std::string staged = copy_cases::StagedBytes(c.staged_bytes);
+    if (c.staged_bytes != copy_cases::kNoStagedFile) {
+        WriteFile(temp_ / "app/mtmp/a.bin", staged, {1'700'000'001, 250'000'000});
+    }
+    WriteFile(temp_ / "drive/data/a.bin", "old", {1'600'000'000, 0});
+    if (c.read_only) {
+        runtime_.SetAttributes(Drive("\\data\\a.bin"), platform::kAttrReadOnly);
     }
 
-    // The old destination is there, unchanged, and nothing else is.
-    void ExpectOldState() {
+    int calls = 0;
+    const std::string source = App("\\mtmp\\a.bin");
+    const std::string destination = Drive("\\" + std::string(c.destination));
+    // The names on the drive are lower case; the cases' texts vary the case.
+    std::string native = c.destination;
+    std::transform(native.begin(), native.end(), native.begin(),
+                   [](char ch) { return ch == '\\' ? '/' : static_cast<char>(std::tolower(ch)); });
+    native = temp_ / "drive/" + native;
+    try {
+        if (copy_cases::Faulty(c)) {
+            copy_cases::FaultySteps<platform::linux_host::LinuxCopySteps> steps(
+                c.fault, CopyPaths{temp_ / "app/mtmp/a.bin", native, source, destination});
+            platform::CopyVerified(steps, c.overwrite, copy_cases::CountingCallback(c, calls));
+        } else {
+            fs_->CopyFile(source, destination, c.overwrite, copy_cases::CountingCallback(c, calls));
+        }
+        EXPECT_EQ(c.linux_error, nullptr) << "the copy did not fail";
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_TRUE(ReadFile(native) == staged);
+        EXPECT_EQ(ModifiedOf(native).tv_sec, 1'700'000'001);
+        EXPECT_EQ(ModifiedOf(native).tv_nsec, 250'000'000);
+        EXPECT_EQ(runtime_.GetAttributes(destination), 0U);
+    } catch (const platform::PlatformError& error) {
+        ASSERT_NE(c.linux_error, nullptr) << error.what();
+        EXPECT_NE(error.SystemMessage().find(c.linux_error), std::string::npos) << error.what();
+        if (c.fault != copy_cases::Fault::kInterrupted) {
+            EXPECT_EQ(error.Paths(), (std::vector<std::string>{source, destination}));
+        }
         EXPECT_EQ(ReadFile(temp_ / "drive/data/a.bin"), "old");
         EXPECT_EQ(ModifiedOf(temp_ / "drive/data/a.bin").tv_sec, 1'600'000'000);
-        EXPECT_EQ(ListFolder(temp_ / "drive/data"), "a.bin");
     }
-
-    std::string staged_;
-};
-
-TEST_F(CopyFileTest, ReplacesTheDestinationInChunksWithTheSourcesTime) {
-    int calls = 0;
-    fs_->CopyFile(App("\\mtmp\\A.BIN"), Drive("\\DATA\\a.bin"), true, [&calls] { ++calls; });
-    EXPECT_EQ(calls, 2);  // between the three chunks
-    EXPECT_TRUE(ReadFile(temp_ / "drive/data/a.bin") == staged_);
-    const timespec kept = ModifiedOf(temp_ / "drive/data/a.bin");
-    EXPECT_EQ(kept.tv_sec, 1'700'000'001);
-    EXPECT_EQ(kept.tv_nsec, 250'000'000);
-    EXPECT_EQ(ListFolder(temp_ / "drive/data"), "a.bin");
-
-    fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\new.bin"), false, nullptr);
-    EXPECT_EQ(ListFolder(temp_ / "drive/data"), "a.bin new.bin");
-}
-
-TEST_F(CopyFileTest, ARefusedOrInterruptedCopyLeavesTheOldFileAndNoTemporary) {
-    EXPECT_PLATFORM_ERROR(fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\a.bin"), false, {}),
-                          "CopyFile", "File exists");
-    EXPECT_PLATFORM_ERROR(fs_->CopyFile(App("\\mtmp\\b.bin"), Drive("\\data\\a.bin"), true, {}),
-                          "CopyFile", "No such file");
-    EXPECT_PLATFORM_ERROR(fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data"), true, {}),
-                          "CopyFile", "Is a directory");
-    EXPECT_PLATFORM_ERROR(fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\none\\a.bin"), true, {}),
-                          "CopyFile", "No such file");
+    EXPECT_EQ(ListFolder(temp_ / "drive/data"), c.listing);
     EXPECT_FALSE(std::filesystem::exists(temp_ / "drive/none"));
-    struct Interrupted {};
-    EXPECT_THROW(fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\a.bin"), true,
-                               [] { throw Interrupted{}; }),
-                 Interrupted);
-    ExpectOldState();
 }
 
-TEST_F(CopyFileTest, AWriteErrorHalfWayLeavesTheOldFileAndNoTemporary) {
-    // The file size limit makes the second chunk's write fail with EFBIG.
-    rlimit old_limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_limit;
-    limit.rlim_cur = kCopyChunkBytes * 3 / 2;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    try {
-        fs_->CopyFile(App("\\mtmp\\a.bin"), Drive("\\data\\a.bin"), true, {});
-        ADD_FAILURE() << "the copy did not fail";
-    } catch (const platform::PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "CopyFile");
-        EXPECT_EQ(error.Paths(),
-                  (std::vector<std::string>{App("\\mtmp\\a.bin"), Drive("\\data\\a.bin")}));
-        EXPECT_EQ(error.SystemMessage(), "File too large");
-    }
-    ::setrlimit(RLIMIT_FSIZE, &old_limit);
-    std::signal(SIGXFSZ, old_handler);
-    ExpectOldState();
-}
+INSTANTIATE_TEST_SUITE_P(Cases, CopyFileTest, ::testing::ValuesIn(copy_cases::kCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(RoundUpToEvenSecond, GivesTheFirstEvenWholeSecondNotBefore) {
-    const auto round = [](time_t seconds, long nanoseconds) {
-        const timespec result = RoundUpToEvenSecond({seconds, nanoseconds});
-        EXPECT_EQ(result.tv_nsec, 0);
-        return result.tv_sec;
-    };
-    EXPECT_EQ(round(10, 0), 10);
-    EXPECT_EQ(round(11, 0), 12);
-    EXPECT_EQ(round(10, 1), 12);
+    using std::chrono::seconds;
+    const struct {
+        std::chrono::nanoseconds time;
+        seconds rounded;
+    } cases[] = {{seconds(10), seconds(10)},
+                 {seconds(11), seconds(12)},
+                 {seconds(10) + std::chrono::nanoseconds(1), seconds(12)},
+                 {-seconds(3), -seconds(2)}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::RoundUpToEvenSecond(FileTime(c.time)), FileTime(c.rounded))
+            << c.time.count();
+    }
 }
 
 }  // namespace

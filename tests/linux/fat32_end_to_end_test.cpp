@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 
 #include "app/form1.h"
+#include "fake/fake_host.h"
 #include "fuse_fat.h"
 #include "platform/linux/linux_platform.h"
 #include "test_support.h"
@@ -27,49 +27,6 @@ constexpr timespec kNewer = {1'893'456'000, 0};                 // 2030
 constexpr timespec kImageTime = {1'622'505'600, 0};             // 2021
 constexpr timespec kSavedTime = {1'546'300'800, 0};             // 2019
 
-// Answers OK to every message; the test expects exactly one.
-class RecordingUser : public platform::UserServices {
-public:
-    std::vector<std::string> messages;
-    int pumps = 0;
-
-    Answer ShowMessage(const std::string& text, platform::Buttons, platform::Icon) override {
-        messages.push_back(text);
-        return Answer::kOk;
-    }
-    void PumpEvents() override { ++pumps; }
-};
-
-class RecordingView : public app::View {
-public:
-    std::string caption;
-    std::vector<float> progress;
-
-    void SetCaption(const std::string& text) override { caption = text; }
-    void SetVisible(update::Control, bool) override {}
-    void SetEnabled(update::Control, bool) override {}
-    void SetProgressValue(float value) override { progress.push_back(value); }
-    float ProgressMax() override { return 100; }
-};
-
-// Every file below the folder with its content and time, except the
-// volume's image and mount point.
-std::map<std::string, std::string> Snapshot(const std::string& folder,
-                                            const FuseFatVolume& volume) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string path = entry.path().string();
-        if (path == volume.image() || path.starts_with(volume.mount_point())) {
-            continue;
-        }
-        files[path] = entry.is_regular_file()
-                          ? ReadFile(path) + "@" + std::to_string(ModifiedOf(path).tv_sec) + "." +
-                                std::to_string(ModifiedOf(path).tv_nsec)
-                          : "folder";
-    }
-    return files;
-}
-
 class Fat32EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -77,7 +34,7 @@ protected:
             GTEST_SKIP() << why;
         }
         private_namespace_ = UsePrivateMountNamespace();
-        volume_ = std::make_unique<FuseFatVolume>(temp_.path(), "VELNO", "1A2B3C4D");
+        volume_ = std::make_unique<FuseFatVolume>(temp_ / "volume", "VELNO", "1A2B3C4D");
     }
 
     // A file with content and time on the unmounted image, through mtools.
@@ -148,7 +105,7 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     // Beside the program and the staging folder: nothing here may change.
     WriteFile(temp_ / "app/updater", "the program", kOlder);
     WriteFile(temp_ / "beside.txt", "next to the program", kOlder);
-    const auto before = Snapshot(temp_.path(), *volume_);
+    const auto before = Snapshot(temp_.path(), temp_ / "volume");
 
     LinuxPlatform host({.application_folder = temp_ / "app", .drive_sources = {}});
     MountAndCheckItIsFoundFirst(host);
@@ -156,8 +113,10 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
         return;
     }
 
-    RecordingUser user;
-    RecordingView view;
+    fake::CallLog log;
+    fake::FakeUser user(log);
+    fake::RecordingView view(log);
+    user.AnswerAlways(Answer::kOk);
     app::Form1 form(host, user, view);
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }))
         << (user.messages.empty() ? "" : user.messages.back());
@@ -167,8 +126,10 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_TRUE(form.Completed());
     EXPECT_EQ(user.messages, std::vector<std::string>{"File missing.bin not found"});
-    EXPECT_EQ(user.pumps, 6);
-    EXPECT_EQ(view.progress, (std::vector<float>{0, 0, 16, 33, 50, 66, 83}));
+    // One per entry, and one in each of the two copies, between writing the
+    // file and reading it back.
+    EXPECT_EQ(log.Count("PumpEvents"), 8);
+    EXPECT_EQ(view.progress_values, (std::vector<float>{0, 0, 16, 33, 50, 66, 83}));
 
     // Times as the mounted volume gives them back: the staged time rounded
     // up to the volume's two seconds, so a second run finds them up to date.
@@ -181,7 +142,7 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     EXPECT_GT(ModifiedOf(mnt + "/SYSTEM/DATA/KEEP.BIN").tv_sec, kInstalledTime);
     volume_->Unmount();
 
-    EXPECT_EQ(Snapshot(temp_.path(), *volume_), before);
+    EXPECT_EQ(Snapshot(temp_.path(), temp_ / "volume"), before);
     EXPECT_TRUE(volume_->Consistent());
     EXPECT_EQ(volume_->Listing(),
               "::/readme.txt\n"

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "fake/error_of.h"
 #include "platform/linux/linux_platform.h"
 #include "test_support.h"
 
@@ -28,19 +29,5 @@ protected:
     std::unique_ptr<platform::FileSystemObject> fs_;
     platform::Runtime& runtime_;
 };
-
-// Runs the statement and expects PlatformError naming the operation, with
-// the system's message containing the text.
-#define EXPECT_PLATFORM_ERROR(statement, operation, message_part)                  \
-    do {                                                                           \
-        try {                                                                      \
-            statement;                                                             \
-            ADD_FAILURE() << #statement " did not throw";                          \
-        } catch (const ::velno::platform::PlatformError& error) {                  \
-            EXPECT_EQ(error.Operation(), operation);                               \
-            EXPECT_NE(error.SystemMessage().find(message_part), std::string::npos) \
-                << error.SystemMessage();                                          \
-        }                                                                          \
-    } while (false)
 
 }  // namespace velno::linux_test

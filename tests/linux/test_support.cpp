@@ -57,14 +57,26 @@ timespec ModifiedOf(const std::string& path) {
     return info.st_mtim;
 }
 
-std::string ListFolder(const std::string& path) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) {
-        names.insert(entry.path().filename().string());
+std::string Snapshot(const std::string& folder, const std::string& except) {
+    std::set<std::string> lines;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        if (path.starts_with(except)) {
+            continue;
+        }
+        std::string line = path.substr(folder.size() + 1);
+        if (entry.is_directory()) {
+            lines.insert(line + "/");
+            continue;
+        }
+        const timespec time = ModifiedOf(path);
+        const std::string content = entry.file_size() > 1024 ? "..." : ReadFile(path);
+        lines.insert(line + "=" + content + "@" + std::to_string(time.tv_sec) + "." +
+                     std::to_string(time.tv_nsec));
     }
     std::string text;
-    for (const std::string& name : names) {
-        text += (text.empty() ? "" : " ") + name;
+    for (const std::string& line : lines) {
+        text += line + "\n";
     }
     return text;
 }

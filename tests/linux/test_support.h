@@ -27,8 +27,10 @@ private:
 void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
 std::string ReadFile(const std::string& path);
 timespec ModifiedOf(const std::string& path);
-// The names in a folder, sorted.
-std::string ListFolder(const std::string& path);
+// Every file and folder below the folder except those below `except`, one
+// a line, sorted: "name/" for a folder, "name=content@seconds.nanoseconds"
+// for a file; the content is left out of files larger than a kilobyte.
+std::string Snapshot(const std::string& folder, const std::string& except = "//");
 
 // Runs a shell command; returns its exit status, or -1 when it did not exit.
 int Shell(const std::string& command);

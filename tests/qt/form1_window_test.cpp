@@ -61,28 +61,12 @@ private:
     std::function<void()> action_;
 };
 
-// An instrument on E: with a protected system folder, start-up settings and
-// two memory images; the program lies in C:\Upd.
-struct World {
-    fake::CallLog log;
-    fake::FakeHost host{log};
+// The typical instrument, the real window over it and its message boxes.
+struct World : fake::Instrument {
     std::optional<qt::Program> program;
     MessageBoxes boxes;
 
-    explicit World(bool with_instrument = true) {
-        host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
-        if (with_instrument) {
-            host.AddDrive({});
-        }
-        host.AddFolder("E:\\system", platform::kAttrHidden | platform::kAttrSystem);
-        host.AddFile("E:\\system\\init\\startup.ini", "factory=no", At(10));
-        host.AddFile("E:\\Veln4main.mem", "main image", At(100));
-        host.AddFolder("C:\\Upd\\mtmp");
-        program.emplace(host);
-    }
-    void Stage(const std::string& name, int time) {
-        host.AddFile("C:\\Upd\\mtmp\\" + name, "new " + name, At(time));
-    }
+    explicit World(bool connected = true) : Instrument(connected) { program.emplace(host); }
     qt::Form1Window& Window() { return program->Window(); }
     QWidget* Control(app::Control control) { return Window().ControlWidget(control); }
     void Press(app::Control button) { QTest::mouseClick(Control(button), Qt::LeftButton); }
@@ -192,31 +176,21 @@ private slots:
 
     void exitInReadyEndsWithNothingChanged() {
         World world;
-        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin", At(0));
+        world.PositionList("\\a.bin");
         QVERIFY(world.program->Start());
-        const auto state = [&world] {
-            std::string text = std::to_string(world.host.OperationCount());
-            for (const auto& [key, node] : world.host.Nodes()) {
-                text += "|" + node.path + "=" + node.content + "," +
-                        std::to_string(node.attributes) + "," +
-                        std::to_string(node.modified.time_since_epoch().count());
-            }
-            return text;
-        };
-        const std::string before = state();
+        const long operations = world.host.OperationCount();
         world.Press(Control::kExitButton);
         QVERIFY(world.Window().Ended());
         QVERIFY(!world.Window().isVisible());
-        QCOMPARE(state(), before);
+        QCOMPARE(world.host.OperationCount(), operations);  // the host is not even asked
     }
 
     void runShowsItsStatesAndRefusesClose() {
         World world;
-        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin\r\n\\data\\b.bin\r\n-\\old.bin",
-                           At(0));
+        world.PositionList("\\a.bin\r\n\\data\\b.bin\r\n-\\old.bin");
         world.host.AddFile("E:\\old.bin", "old", At(1));
-        world.Stage("a.bin", 50);
-        world.Stage("b.bin", 50);
+        world.Stage("a.bin", "new a", 50);
+        world.Stage("b.bin", "new b", 50);
         QVERIFY(world.program->Start());
         // At every pump of the run: the state, the bar and a refused close.
         std::vector<int> bar_values;
@@ -251,9 +225,9 @@ private slots:
 
     void questionsDuringTheRunAreAnswered() {
         World world;
-        world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin\r\n\\missing.bin", At(0));
+        world.PositionList("\\a.bin\r\n\\missing.bin");
         world.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(200));
-        world.Stage("a.bin", 50);
+        world.Stage("a.bin", "new a", 50);
         QVERIFY(world.program->Start());
         // The backup's question comes while the run prepares the instrument,
         // the missing file's message while it applies the position list.
@@ -286,8 +260,8 @@ private slots:
         QFETCH(QStringList, expected);
         World world;
         if (with_position_list) {
-            world.host.AddFile("C:\\Upd\\mtmp\\position.txt", "\\a.bin", At(0));
-            world.Stage("a.bin", 50);
+            world.PositionList("\\a.bin");
+            world.Stage("a.bin", "new a", 50);
             world.host.SetCapacity("E:", 1);
         }
         QVERIFY(world.program->Start());

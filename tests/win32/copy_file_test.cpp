@@ -1,85 +1,74 @@
+// CopyFile on drive E: under Wine: a copy leaves either the complete,
+// verified new file with the source's time or the old file as it was, and
+// never a temporary file.
+
+#include "platform/win32/copy_file.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <stdexcept>
-
+#include "../copy_cases.h"
 #include "platform/win32/file_system.h"
 #include "test_folder.h"
 
 namespace velno::win32::testing {
 namespace {
 
+using copy_cases::CopyCase;
 using platform::PlatformError;
-using platform::win32::kCopyChunkBytes;
 
 constexpr unsigned long long kStagedTicks = 133'000'000'010'000'000ULL;  // odd seconds
 constexpr unsigned long long kInstalledTicks = 132'000'000'000'000'000ULL;
 
-class Win32CopyTest : public OnRigDrive {
-protected:
-    void SetUp() override {
-        OnRigDrive::SetUp();
-        if (IsSkipped()) {
-            return;
-        }
-        staged_.assign(2 * kCopyChunkBytes + 1000, 's');
-        staged_[kCopyChunkBytes] = 'm';  // so that misplaced chunks show
-        WriteBytes(At("staged.bin"), staged_);
+class Win32CopyTest : public OnRigDrive, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(Win32CopyTest, LeavesTheVerifiedCopyOrTheOldFile) {
+    const CopyCase& c = GetParam();
+    const std::string staged = copy_cases::StagedBytes(c.staged_bytes);
+    if (c.staged_bytes != copy_cases::kNoStagedFile) {
+        WriteBytes(At("staged.bin"), staged);
         SetModifiedTicks(At("staged.bin"), kStagedTicks);
-        WriteBytes(At("installed.bin"), "old contents");
-        SetModifiedTicks(At("installed.bin"), kInstalledTicks);
+    }
+    ASSERT_TRUE(CreateDirectoryW(Wide(At("data")).c_str(), nullptr));
+    WriteBytes(At("data\\a.bin"), "old");
+    SetModifiedTicks(At("data\\a.bin"), kInstalledTicks);
+    if (c.read_only) {
+        ASSERT_TRUE(SetFileAttributesW(Wide(At("data\\a.bin")).c_str(), FILE_ATTRIBUTE_READONLY));
     }
 
-    // The old file is untouched and no temporary file is left beside it.
-    void ExpectOldStateKept() {
-        EXPECT_EQ(ReadBytes(At("installed.bin")), "old contents");
-        EXPECT_EQ(ModifiedTicks(At("installed.bin")), kInstalledTicks);
-        EXPECT_EQ(Names(Folder()), (std::vector<std::string>{"installed.bin", "staged.bin"}));
-    }
-
-    platform::win32::Win32FileSystem fs;
-    std::string staged_;
-};
-
-TEST_F(Win32CopyTest, CopiesInChunksAndKeepsTheStagedTime) {
-    int chunks = 0;
-    fs.CopyFile(At("staged.bin"), At("new.bin"), true, [&] { ++chunks; });
-    EXPECT_EQ(chunks, 2);
-    EXPECT_EQ(ReadBytes(At("new.bin")), staged_);
-    EXPECT_EQ(ModifiedTicks(At("new.bin")), kStagedTicks);
-    EXPECT_EQ(Attributes(At("new.bin")) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
-    fs.CopyFile(At("staged.bin"), At("installed.bin"), true, nullptr);
-    EXPECT_EQ(ReadBytes(At("installed.bin")), staged_);
-    EXPECT_EQ(ModifiedTicks(At("installed.bin")), kStagedTicks);
-}
-
-TEST_F(Win32CopyTest, ARefusedOrInterruptedCopyLeavesTheOldStateAndNoTemporaryFile) {
+    int calls = 0;
+    const std::string destination = At(c.destination);
     try {
-        fs.CopyFile(At("staged.bin"), At("installed.bin"), false, nullptr);
-        ADD_FAILURE() << "replaced without overwrite";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "CopyFile");
-        EXPECT_EQ(error.Paths(), (std::vector<std::string>{At("staged.bin"), At("installed.bin")}));
-    }
-    ExpectOldStateKept();
-    EXPECT_THROW(fs.CopyFile(At("missing.bin"), At("installed.bin"), true, nullptr), PlatformError);
-    EXPECT_THROW(fs.CopyFile(At("staged.bin"), At("no\\such\\folder.bin"), true, nullptr),
-                 PlatformError);
-    ExpectOldStateKept();
-    int chunks = 0;
-    const std::function<void()> lost = [&chunks] {
-        if (++chunks == 2) {
-            throw std::runtime_error("drive lost");
+        if (copy_cases::Faulty(c)) {
+            copy_cases::FaultySteps<platform::win32::Win32CopySteps> steps(
+                c.fault, At("staged.bin"), destination);
+            platform::CopyVerified(steps, c.overwrite, copy_cases::CountingCallback(c, calls));
+        } else {
+            platform::win32::Win32FileSystem().CopyFile(At("staged.bin"), destination, c.overwrite,
+                                                        copy_cases::CountingCallback(c, calls));
         }
-    };
-    EXPECT_THROW(fs.CopyFile(At("staged.bin"), At("installed.bin"), true, lost),
-                 std::runtime_error);
-    ExpectOldStateKept();
-
-    ASSERT_TRUE(SetFileAttributesW(Wide(At("installed.bin")).c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_THROW(fs.CopyFile(At("staged.bin"), At("installed.bin"), true, nullptr), PlatformError);
-    ExpectOldStateKept();
+        EXPECT_EQ(c.windows_error, nullptr) << "the copy did not fail";
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_TRUE(ReadBytes(destination) == staged);
+        EXPECT_EQ(ModifiedTicks(destination), kStagedTicks);
+        EXPECT_EQ(Attributes(destination) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), 0u);
+    } catch (const PlatformError& error) {
+        ASSERT_NE(c.windows_error, nullptr) << error.what();
+        EXPECT_NE(error.SystemMessage().find(c.windows_error), std::string::npos) << error.what();
+        if (c.fault != copy_cases::Fault::kInterrupted) {
+            EXPECT_EQ(error.Paths(), (std::vector<std::string>{At("staged.bin"), destination}));
+        }
+        EXPECT_EQ(ReadBytes(At("data\\a.bin")), "old");
+        EXPECT_EQ(ModifiedTicks(At("data\\a.bin")), kInstalledTicks);
+    }
+    std::string listing;
+    for (const std::string& name : Names(At("data"))) {
+        listing += (listing.empty() ? "" : " ") + name;
+    }
+    EXPECT_EQ(listing, c.listing);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, Win32CopyTest, ::testing::ValuesIn(copy_cases::kCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace velno::win32::testing

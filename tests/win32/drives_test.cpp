@@ -1,32 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "fake/error_of.h"
+#include "fake/fake_host.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/win32_platform.h"
 #include "test_folder.h"
 
 namespace velno::platform::win32 {
 namespace {
-
-class RecordingUser : public UserServices {
-public:
-    Answer ShowMessage(const std::string& text, Buttons, Icon) override {
-        messages.push_back(text);
-        return Answer::kCancel;
-    }
-    void PumpEvents() override {}
-    std::vector<std::string> messages;
-};
-
-class RecordingView : public app::View {
-public:
-    void SetCaption(const std::string& text) override { caption = text; }
-    void SetVisible(app::Control, bool) override {}
-    void SetEnabled(app::Control, bool) override {}
-    void SetProgressValue(float) override {}
-    float ProgressMax() override { return 100; }
-    std::string caption;
-};
 
 // The rig has two VELNO FAT32 volumes: E: fixed, F: removable. Only E: is
 // the instrument.
@@ -48,11 +30,11 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(removable->FileSystem(), "FAT32");
 
     Win32Platform platform;
-    RecordingUser user;
-    RecordingView view;
+    fake::CallLog log;
+    fake::FakeUser user(log);  // any message box fails the test
+    fake::RecordingView view(log);
     app::Form1 form(platform, user, view);
-    ASSERT_TRUE(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }));
-    EXPECT_TRUE(user.messages.empty());
+    form.DetectInstrument();
     EXPECT_EQ(form.Instrument().drive_path, "E:");
     EXPECT_EQ(view.caption, "VELNO4 updater     Serial N.  1A2B3C4D");
 }
@@ -60,14 +42,10 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
 TEST(Win32Drives, AMissingDriveIsNotReadyAndItsLabelReadFails) {
     Win32Drive missing(L"B:\\");
     EXPECT_FALSE(missing.IsReady());
-    try {
-        missing.VolumeName();
-        FAIL() << "no error";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "VolumeName");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
-        EXPECT_FALSE(error.SystemMessage().empty());
-    }
+    const auto error = velno::testing::ErrorOf([&] { missing.VolumeName(); });
+    EXPECT_EQ(error.Operation(), "VolumeName");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
+    EXPECT_FALSE(error.SystemMessage().empty());
 }
 
 }  // namespace

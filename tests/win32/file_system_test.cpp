@@ -2,29 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "fake/error_of.h"
 #include "test_folder.h"
 
 namespace velno::win32::testing {
 namespace {
 
 using platform::PlatformError;
+using velno::testing::ErrorOf;
 
 class Win32FileSystemTest : public OnRigDrive {
 protected:
     platform::win32::Win32FileSystem fs;
 };
-
-// Runs the operation, expects a PlatformError and returns it.
-template <typename Operation>
-PlatformError FailureOf(Operation operation) {
-    try {
-        operation();
-    } catch (const PlatformError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no PlatformError";
-    return PlatformError("", {}, "");
-}
 
 TEST_F(Win32FileSystemTest, FindsFilesAndFoldersByKindIgnoringCaseAndStaysOnTheDrive) {
     WriteBytes(At("Veln4Main.mem"), "m");
@@ -45,33 +35,33 @@ TEST_F(Win32FileSystemTest, FindsFilesAndFoldersByKindIgnoringCaseAndStaysOnTheD
 }
 
 TEST_F(Win32FileSystemTest, CreatesOneFolderWhoseParentExists) {
-    const PlatformError missing_parent = FailureOf([&] { fs.CreateFolder(At("x\\y")); });
+    const PlatformError missing_parent = ErrorOf([&] { fs.CreateFolder(At("x\\y")); });
     EXPECT_EQ(missing_parent.Operation(), "CreateFolder");
     EXPECT_EQ(missing_parent.Paths(), std::vector<std::string>{At("x\\y")});
     EXPECT_FALSE(missing_parent.SystemMessage().empty());
     EXPECT_FALSE(fs.FolderExists(At("x")));
     fs.CreateFolder(At("one"));
-    FailureOf([&] { fs.CreateFolder(At("ONE")); });
+    ErrorOf([&] { fs.CreateFolder(At("ONE")); });
 }
 
 TEST_F(Win32FileSystemTest, DeletesOnlyFilesAndAReadOnlyOneOnlyWhenForced) {
     WriteBytes(At("ro.bin"), "r");
     ASSERT_TRUE(SetFileAttributesW(Wide(At("ro.bin")).c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(FailureOf([&] { fs.DeleteFile(At("ro.bin"), false); }).Operation(), "DeleteFile");
+    EXPECT_EQ(ErrorOf([&] { fs.DeleteFile(At("ro.bin"), false); }).Operation(), "DeleteFile");
     EXPECT_NE(Attributes(At("ro.bin")) & FILE_ATTRIBUTE_READONLY, 0u);
     fs.DeleteFile(At("ro.bin"), true);
     EXPECT_FALSE(fs.FileExists(At("ro.bin")));
-    EXPECT_EQ(FailureOf([&] { fs.DeleteFile(At("ro.bin"), true); }).Paths(),
+    EXPECT_EQ(ErrorOf([&] { fs.DeleteFile(At("ro.bin"), true); }).Paths(),
               std::vector<std::string>{At("ro.bin")});
     ASSERT_TRUE(CreateDirectoryW(Wide(At("dir")).c_str(), nullptr));
-    FailureOf([&] { fs.DeleteFile(At("dir"), true); });
+    ErrorOf([&] { fs.DeleteFile(At("dir"), true); });
     EXPECT_TRUE(fs.FolderExists(At("dir")));
 }
 
 TEST_F(Win32FileSystemTest, MovesAFileButNeverOntoAnExistingOne) {
     WriteBytes(At("a.mem"), "new");
     WriteBytes(At("b.mem"), "old");
-    const PlatformError refused = FailureOf([&] { fs.MoveFile(At("a.mem"), At("b.mem")); });
+    const PlatformError refused = ErrorOf([&] { fs.MoveFile(At("a.mem"), At("b.mem")); });
     EXPECT_EQ(refused.Operation(), "MoveFile");
     EXPECT_EQ(refused.Paths(), (std::vector<std::string>{At("a.mem"), At("b.mem")}));
     EXPECT_EQ(ReadBytes(At("a.mem")), "new");
@@ -81,8 +71,8 @@ TEST_F(Win32FileSystemTest, MovesAFileButNeverOntoAnExistingOne) {
     fs.MoveFile(At("a.mem"), At("OldRel\\a.mem"));
     EXPECT_EQ(Names(Folder()), (std::vector<std::string>{"OldRel", "b.mem"}));
     EXPECT_EQ(ReadBytes(At("OldRel\\a.mem")), "new");
-    FailureOf([&] { fs.MoveFile(At("a.mem"), At("c.mem")); });
-    FailureOf([&] { fs.MoveFile(At("b.mem"), At("missing\\b.mem")); });
+    ErrorOf([&] { fs.MoveFile(At("a.mem"), At("c.mem")); });
+    ErrorOf([&] { fs.MoveFile(At("b.mem"), At("missing\\b.mem")); });
     EXPECT_EQ(ReadBytes(At("b.mem")), "old");
 }
 
@@ -94,9 +84,9 @@ TEST_F(Win32FileSystemTest, FileAndFolderObjectsNeedTheRightKindOfEntry) {
     SetModifiedTicks(At("a.bin"), 133'000'000'020'000'000ULL);
     EXPECT_EQ(file->DateLastModified() - before, std::chrono::seconds(2));
     EXPECT_EQ(fs.GetFolder(Folder())->Path(), Folder());
-    FailureOf([&] { fs.GetFile(Folder()); });
-    FailureOf([&] { fs.GetFile(At("b.bin")); });
-    FailureOf([&] { fs.GetFolder(At("a.bin")); });
+    ErrorOf([&] { fs.GetFile(Folder()); });
+    ErrorOf([&] { fs.GetFile(At("b.bin")); });
+    ErrorOf([&] { fs.GetFolder(At("a.bin")); });
 }
 
 TEST_F(Win32FileSystemTest, HandlesLongPathsNonAsciiNamesAndDeviceNames) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
+#include "fake/error_of.h"
 
 namespace velno::platform::win32 {
 namespace {
@@ -33,14 +33,10 @@ TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
 }
 
 TEST(NativePath, AShareWithoutItsNameIsRefusedWithTheOperationAndPath) {
-    try {
-        NativePath("FileExists", "\\\\server");
-        FAIL() << "no error";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "FileExists");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{"\\\\server"});
-        EXPECT_FALSE(error.SystemMessage().empty());
-    }
+    const auto error = velno::testing::ErrorOf([] { NativePath("FileExists", "\\\\server"); });
+    EXPECT_EQ(error.Operation(), "FileExists");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"\\\\server"});
+    EXPECT_FALSE(error.SystemMessage().empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "fake/error_of.h"
 #include "platform/win32/file_system.h"
 #include "test_folder.h"
 
@@ -11,6 +12,7 @@ namespace velno::win32::testing {
 namespace {
 
 using platform::PlatformError;
+using velno::testing::ErrorOf;
 
 class Win32RuntimeTest : public OnRigDrive {
 protected:
@@ -64,13 +66,8 @@ TEST_F(Win32RuntimeTest, RemovesAFileEvenReadOnlyButNotAMissingOne) {
     ASSERT_TRUE(SetFileAttributesW(Wide(At("ro.ini")).c_str(), FILE_ATTRIBUTE_READONLY));
     runtime.RemoveFile(At("ro.ini"));
     EXPECT_FALSE(fs.FileExists(At("ro.ini")));
-    try {
-        runtime.RemoveFile(At("ro.ini"));
-        FAIL() << "no error";
-    } catch (const PlatformError& error) {
-        EXPECT_EQ(error.Operation(), "RemoveFile");
-        EXPECT_EQ(error.Paths(), std::vector<std::string>{At("ro.ini")});
-    }
+    EXPECT_EQ(ErrorOf([&] { runtime.RemoveFile(At("ro.ini")); }).Paths(),
+              std::vector<std::string>{At("ro.ini")});
 }
 
 TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {

@@ -1,0 +1,108 @@
+#pragma once
+
+// The one copy sequence of both hosts: the staged bytes go to a temporary
+// file in the destination's folder, chunk by chunk, are flushed to the
+// device, read back from it and compared, and only then replace the
+// destination in one rename. The destination is therefore always either the
+// old file or a complete, verified copy. Each host supplies the primitives
+// (CopySteps); the order, the chunking, the callback rule, the refusals and
+// the verification live here once.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/contract.h"
+
+namespace velno::platform {
+
+// One chunk of a copy. Small enough that a chunk moves to a slow USB 2 drive
+// in well under the 100 ms the window may wait between events, and a whole
+// number of sectors, as reads that bypass the host's cache need.
+inline constexpr std::size_t kCopyChunkBytes = std::size_t{256} * 1024;
+// The alignment of the chunk buffer, for the same reason.
+inline constexpr std::size_t kCopyBufferAlignment = std::size_t{64} * 1024;
+
+// A file's modification time, exact to the nanosecond on both hosts.
+using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
+
+// The smallest whole even second at or after the time: what a FAT volume,
+// which keeps times to 2 seconds, holds of a time it cannot keep exactly,
+// rounded up so that the copy never looks older than its source.
+FileTime RoundUpToEvenSecond(FileTime time);
+
+// The bytes a copy wrote, as a 64-bit FNV-1a hash and a count.
+class WrittenBytes {
+public:
+    void Add(std::span<const char> bytes);
+    bool operator==(const WrittenBytes&) const = default;
+
+private:
+    std::uint64_t hash_ = 14695981039346656037ULL;
+    std::uint64_t count_ = 0;
+};
+
+enum class EntryKind { kNone, kFile, kReadOnlyFile, kFolder };
+
+// A copy is refused before anything is written in these cases; each host
+// gives the system's own message for them.
+enum class CopyRefusal { kDestinationIsFolder, kDestinationExists };
+
+// The host's side of one copy. Every primitive that fails throws
+// PlatformError through Fail (operation CopyFile, both paths named).
+class CopySteps {
+public:
+    CopySteps(std::string source_text, std::string destination_text);
+    virtual ~CopySteps() = default;
+    CopySteps(const CopySteps&) = delete;
+    CopySteps& operator=(const CopySteps&) = delete;
+
+    // The caller's texts of the source and destination, for the report.
+    const std::vector<std::string>& Texts() const { return texts_; }
+    [[noreturn]] void Fail(const std::string& system_message) const;
+
+    // What is at the destination now.
+    virtual EntryKind Destination() = 0;
+    [[noreturn]] virtual void Refuse(CopyRefusal refusal) = 0;
+    // Opens the source (refusing a folder) and returns its modification time.
+    virtual FileTime OpenSource() = 0;
+    // Fills the buffer from the source; fewer bytes only at its end.
+    virtual std::size_t ReadSource(std::span<char> buffer) = 0;
+    // Creates a new temporary file in the destination's folder.
+    virtual void CreateTemporary() = 0;
+    virtual void WriteTemporary(std::span<const char> bytes) = 0;
+    // Flushes the temporary file to the device and closes it.
+    virtual void FlushTemporary() = 0;
+    // Opens the temporary file again so that reads come from the device,
+    // not from the host's cache.
+    virtual void OpenReadBack() = 0;
+    // Fills the buffer (aligned to kCopyBufferAlignment, a whole number of
+    // chunks long) from the temporary file; fewer bytes only at its end.
+    virtual std::size_t ReadBack(std::span<char> buffer) = 0;
+    // Renames the temporary file over the destination in one step, also
+    // over a read-only destination.
+    virtual void ReplaceDestination(bool read_only) = 0;
+    // Sets the destination's modification time; returns what it kept.
+    virtual FileTime SetDestinationTime(FileTime time) = 0;
+    // Makes the folder's new entry durable on the device.
+    virtual void FlushFolder() = 0;
+    // Closes what is open and removes the temporary file, if any; never
+    // fails (a copy that already failed reports its first failure).
+    virtual void RemoveTemporary() noexcept = 0;
+
+private:
+    std::vector<std::string> texts_;
+};
+
+// Copies as described above, calling between_chunks between two chunks (of
+// the writing and of the reading back), never before the first or after the
+// last. Refuses a folder at the destination, and an existing destination
+// without overwrite. On any failure, including an exception from
+// between_chunks or a read-back that differs from what was written, the
+// temporary file is removed and the destination is as it was.
+void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks);
+
+}  // namespace velno::platform
