@@ -18,6 +18,9 @@ packages=(
   clang-14 libclang-rt-14-dev
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
+  # Packages for owners: the .deb's dependencies (dpkg-shlibdeps), the
+  # Windows zip, telling executables apart in the package tests.
+  dpkg-dev zip unzip file
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -30,6 +30,35 @@ bool StartsWithRoot(const std::string& text, const std::string& root, PathRoots:
            IsSeparator(root.back()) || IsSeparator(text[root.size()]);
 }
 
+std::string UpperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+// The name with the case of its ASCII letters swapped; the name itself when
+// it has none.
+std::string SwappedCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+bool SameEntry(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace
 
 void PathRoots::Add(const std::string& root, Kind kind) {
@@ -87,19 +116,58 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
     return native;
 }
 
-std::string FindNameIgnoringCase(const std::string& folder, const std::string& name) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
-    if (!listing) {
-        return {};
+std::string PathRoots::FindNameIgnoringCase(const std::string& folder,
+                                            const std::string& name) const {
+    const std::lock_guard lock(mutex_);
+    auto listing = listings_.find(folder);
+    if (listing == listings_.end()) {
+        struct stat info {};
+        const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.c_str()), ::closedir);
+        if (!entries || ::fstat(::dirfd(entries.get()), &info) != 0) {
+            return {};
+        }
+        ++folders_read_;
+        Listing read{.device = static_cast<std::uint64_t>(info.st_dev), .names = {}};
+        while (const dirent* entry = ::readdir(entries.get())) {
+            read.names[UpperCase(entry->d_name)].emplace_back(entry->d_name);
+        }
+        // Whether the driver ignores case shows on the first name with
+        // letters whose swapped form is no entry of its own.
+        if (!ignores_case_.contains(read.device)) {
+            for (const auto& [upper, names] : read.names) {
+                const std::string swapped = SwappedCase(names.front());
+                if (names.size() == 1 && swapped != names.front()) {
+                    ignores_case_[read.device] =
+                        SameEntry(folder + "/" + names.front(), folder + "/" + swapped);
+                    break;
+                }
+            }
+        }
+        listing = listings_.emplace(folder, std::move(read)).first;
     }
+    const auto ignores = ignores_case_.find(listing->second.device);
+    if (ignores != ignores_case_.end() && ignores->second) {
+        return {};  // absent with its exact case, so absent in every case
+    }
+    std::vector<std::string>& candidates = listing->second.names[UpperCase(name)];
     std::string best;
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const std::string candidate = entry->d_name;
-        if (EqualsIgnoreCase(candidate, name) && (best.empty() || candidate < best)) {
+    for (const std::string& candidate : candidates) {
+        struct stat info {};
+        if ((best.empty() || candidate < best) &&
+            ::lstat((folder + "/" + candidate).c_str(), &info) == 0) {
             best = candidate;
         }
     }
+    // The caller may create the absent name: it is confirmed when asked for.
+    if (best.empty() && std::find(candidates.begin(), candidates.end(), name) == candidates.end()) {
+        candidates.push_back(name);
+    }
     return best;
+}
+
+long PathRoots::FoldersRead() const {
+    const std::lock_guard lock(mutex_);
+    return folders_read_;
 }
 
 }  // namespace velno::platform::linux_host

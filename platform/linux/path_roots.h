@@ -13,9 +13,19 @@
 // root), and each component that does not exist with its exact case is looked up
 // case-insensitively, as FAT and Windows find names. A path under no known root is refused with
 // PlatformError: the updater has no business anywhere else.
+//
+// The case-insensitive lookup reads each folder at most once for the life of
+// the object (one update run), and remembers every absent name it hands out,
+// which the caller may create; a remembered name is confirmed with one lstat.
+// Where the volume's driver already ignores case (the kernel's FAT driver), a
+// name absent with its exact case is absent in every case, and no folder of
+// that volume is read again.
 
+#include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velno::platform::linux_host {
@@ -31,6 +41,14 @@ public:
     // operation when the text lies under no known root.
     std::string Resolve(const std::string& operation, const std::string& text) const;
 
+    // The name of the entry of the folder that equals the name ignoring case
+    // (the smallest in byte order when several do), or empty text when there
+    // is none or the folder cannot be read.
+    std::string FindNameIgnoringCase(const std::string& folder, const std::string& name) const;
+
+    // How many folders were read, for tests and benchmarks.
+    long FoldersRead() const;
+
 private:
     mutable std::mutex mutex_;
     struct Root {
@@ -38,11 +56,17 @@ private:
         Kind kind;
     };
     std::vector<Root> roots_;
-};
 
-// The name of the entry of the folder that equals the name ignoring case
-// (the smallest in byte order when several do), or empty text when there is
-// none or the folder cannot be read.
-std::string FindNameIgnoringCase(const std::string& folder, const std::string& name);
+    // A folder's names by their upper-case form: those it held when read,
+    // and those handed out absent since.
+    struct Listing {
+        std::uint64_t device = 0;
+        std::unordered_map<std::string, std::vector<std::string>> names;
+    };
+    mutable std::unordered_map<std::string, Listing> listings_;  // by native folder
+    // Per device: true when its driver finds names ignoring case.
+    mutable std::map<std::uint64_t, bool> ignores_case_;
+    mutable long folders_read_ = 0;
+};
 
 }  // namespace velno::platform::linux_host

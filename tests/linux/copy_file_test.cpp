@@ -48,12 +48,12 @@ TEST_P(CopyFileTest, LeavesTheVerifiedCopyOrTheOldFile) {
 
     int calls = 0;
     const std::string source = App("\\mtmp\\a.bin");
-    const std::string destination = Drive("\\" + std::string(c.destination));
+    const std::string destination = Drive(std::string("\\").append(c.destination));
     // The names on the drive are lower case; the cases' texts vary the case.
-    std::string native = c.destination;
-    std::transform(native.begin(), native.end(), native.begin(),
+    std::string name = c.destination;
+    std::transform(name.begin(), name.end(), name.begin(),
                    [](char ch) { return ch == '\\' ? '/' : static_cast<char>(std::tolower(ch)); });
-    native = temp_ / "drive/" + native;
+    const std::string native = temp_ / ("drive/" + name);
     try {
         if (copy_cases::Faulty(c)) {
             copy_cases::FaultySteps<platform::linux_host::LinuxCopySteps> steps(

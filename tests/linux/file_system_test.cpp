@@ -69,6 +69,27 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
                           "Not a directory");
 }
 
+// Thousands of new names in one folder cost one reading of the folder, and a
+// name the run created is found in any case afterwards, until it is removed.
+TEST_F(FileSystemTest, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
+    platform::linux_host::PathRoots roots;
+    const std::string root = temp_ / "drive";
+    roots.Add(root, platform::linux_host::PathRoots::Kind::kDrive);
+    WriteFile(root + "/Old.bin", "x");
+    for (int i = 0; i < 1000; ++i) {
+        roots.Resolve("t", root + "\\new" + std::to_string(i));
+    }
+    WriteFile(roots.Resolve("t", root + "\\NEW7"), "x");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\new7", "/NEW7"}, {"\\old.BIN\\x", "/Old.bin/x"}, {"\\New8", "/New8"}};
+    for (const auto& [text, native] : cases) {
+        EXPECT_EQ(roots.Resolve("t", root + text), root + native);
+    }
+    std::filesystem::remove(root + "/NEW7");
+    EXPECT_EQ(roots.Resolve("t", root + "\\new7"), root + "/new7");
+    EXPECT_EQ(roots.FoldersRead(), 1);
+}
+
 TEST_F(FileSystemTest, RefusedChangesNameTheirOperationAndChangeNothing) {
     WriteFile(temp_ / "drive/ro.bin", "old", {1, 0});
     ::chmod((temp_ / "drive/ro.bin").c_str(), 0444);

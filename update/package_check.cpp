@@ -1,0 +1,215 @@
+#include "update/package_check.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace velno::update {
+
+namespace {
+
+std::string FoldCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
+    return text;
+}
+
+// Where a path below the drive's root ends up, resolved as the hosts resolve
+// it; clamped when a ".." would climb above the root. A component in front
+// of the path shows the climb: only a path that climbs above the root
+// removes it.
+std::string WhereOnDrive(std::string_view rest, bool& clamped) {
+    const std::vector<std::string> components = platform::ResolveBelowRoot(rest);
+    const std::vector<std::string> below = platform::ResolveBelowRoot("~\\" + std::string(rest));
+    clamped = below.empty() || below.front() != "~";
+    std::string target;
+    for (const std::string& component : components) {
+        target += "\\" + component;
+    }
+    return target.empty() ? "\\" : target;
+}
+
+bool HasTrailingBlanks(std::string_view path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !platform::IsSeparator(path[end])) {
+            ++end;
+        }
+        const std::string_view name = path.substr(start, end - start);
+        if (!name.empty() && name != "." && name != ".." &&
+            (name.back() == ' ' || name.back() == '.')) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+const char* LineEndsText(LineEnds ends) {
+    switch (ends) {
+        case LineEnds::kCrLf:
+            return "CR LF";
+        case LineEnds::kCr:
+            return "CR";
+        case LineEnds::kLf:
+            return "LF";
+        case LineEnds::kMixed:
+            return "mixed";
+        case LineEnds::kNone:
+            break;
+    }
+    return "none (a single line)";
+}
+
+}  // namespace
+
+LineEnds LineEndsOf(std::string_view bytes) {
+    bool crlf = false, cr = false, lf = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            crlf = true;
+            ++i;
+        } else if (bytes[i] == '\r') {
+            cr = true;
+        } else if (bytes[i] == '\n') {
+            lf = true;
+        }
+    }
+    const int styles = int{crlf} + int{cr} + int{lf};
+    if (styles > 1) {
+        return LineEnds::kMixed;
+    }
+    return crlf ? LineEnds::kCrLf : cr ? LineEnds::kCr : lf ? LineEnds::kLf : LineEnds::kNone;
+}
+
+PackageCheck CheckPackage(platform::Runtime& runtime, platform::FileSystemObject& fs,
+                          const std::string& staging_folder,
+                          const std::function<std::uintmax_t(const std::string&)>& size_of,
+                          std::string_view position_bytes) {
+    PackageCheck check;
+    check.line_ends = LineEndsOf(position_bytes);
+    const std::string position_file = staging_folder + "position.txt";
+    check.position_file_found = fs.FileExists(position_file);
+    if (!check.position_file_found) {
+        return check;
+    }
+    runtime.OpenTextInput(position_file);
+    // The list's extent, as the updater counts it: up to the end of the file
+    // or up to and including the first empty line; none when the first line
+    // is empty.
+    std::string line = runtime.ReadLine();
+    for (long number = 1; !line.empty(); ++number) {
+        CheckedEntry entry;
+        entry.line = number;
+        entry.kind = ClassifyLine(line);
+        entry.text = line;
+        if (entry.kind == EntryKind::kDelete) {
+            entry.target = WhereOnDrive(std::string_view(line).substr(1), entry.clamped);
+            entry.trailing_blanks = HasTrailingBlanks(std::string_view(line).substr(1));
+        } else {
+            const std::string name = fs.GetFileName(line);
+            if (!name.empty() && name != "." && name != "..") {
+                entry.target = WhereOnDrive(line, entry.clamped);
+                entry.staged = name;
+                entry.trailing_blanks = HasTrailingBlanks(line);
+                entry.missing = !fs.FileExists(staging_folder + name);
+                entry.bytes = entry.missing ? 0 : size_of(staging_folder + name);
+            }
+        }
+        check.entries.push_back(entry);
+        if (runtime.AtEnd()) {
+            break;
+        }
+        line = runtime.ReadLine();
+        if (line.empty()) {
+            CheckedEntry end;
+            end.line = number + 1;
+            check.entries.push_back(end);
+        }
+    }
+    if (line.empty()) {
+        for (; !runtime.AtEnd(); runtime.ReadLine()) {
+            ++check.unread_lines;
+        }
+    }
+    runtime.CloseAll();
+
+    std::vector<std::pair<std::string, std::vector<long>>> by_name;
+    for (const CheckedEntry& entry : check.entries) {
+        if (entry.staged.empty()) {
+            continue;
+        }
+        check.missing += entry.missing ? 1 : 0;
+        check.total_bytes += entry.bytes;
+        const std::vector<std::string> resolved = platform::ResolveBelowRoot(entry.staged);
+        const std::string key = FoldCase(resolved.empty() ? entry.staged : resolved.back());
+        const auto known = std::find_if(by_name.begin(), by_name.end(),
+                                        [&](const auto& group) { return group.first == key; });
+        if (known == by_name.end()) {
+            by_name.push_back({key, {entry.line}});
+        } else {
+            known->second.push_back(entry.line);
+        }
+    }
+    for (auto& [name, lines] : by_name) {
+        if (lines.size() > 1) {
+            check.same_staged_file.push_back(std::move(lines));
+        }
+    }
+    return check;
+}
+
+void PrintPackageCheck(const PackageCheck& check, std::ostream& out) {
+    if (!check.position_file_found) {
+        out << "mtmp\\position.txt is missing: the updater would show \"Position file not found "
+               "\"\n";
+        return;
+    }
+    out << "position list: " << check.entries.size() << " entries, line ends "
+        << LineEndsText(check.line_ends) << "\n";
+    for (const CheckedEntry& entry : check.entries) {
+        out << "line " << entry.line << ": ";
+        if (entry.kind == EntryKind::kEnd) {
+            out << "empty line, the end of the list\n";
+            continue;
+        }
+        if (entry.target.empty()) {
+            out << "install nothing, \"" << entry.text << "\" names a folder\n";
+            continue;
+        }
+        if (entry.kind == EntryKind::kDelete) {
+            out << "delete " << entry.target;
+        } else {
+            out << "install " << entry.target << " from mtmp\\" << entry.staged;
+            if (entry.missing) {
+                out << ", MISSING: the updater would show \"File " << entry.staged
+                    << " not found\"";
+            } else {
+                out << " (" << entry.bytes << " bytes)";
+            }
+        }
+        if (entry.clamped) {
+            out << "; \"..\" would leave the drive and stays at its root";
+        }
+        if (entry.trailing_blanks) {
+            out << "; a name ends in blanks or dots, which Windows drops";
+        }
+        out << "\n";
+    }
+    if (check.unread_lines > 0) {
+        out << check.unread_lines << " lines after the empty line are never read\n";
+    }
+    for (const std::vector<long>& lines : check.same_staged_file) {
+        out << "lines";
+        for (const long line : lines) {
+            out << " " << line;
+        }
+        out << " install the same staged file\n";
+    }
+    out << "at most " << check.total_bytes << " bytes to copy\n";
+    if (check.missing > 0) {
+        out << check.missing << " staged files missing\n";
+    }
+}
+
+}  // namespace velno::update
