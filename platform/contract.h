@@ -38,6 +38,14 @@ enum AttributeBits : unsigned {
     kAttrSystem = 4,
 };
 
+// The room on a drive's volume as its file system reports it. A total or a
+// cluster size of 0 means the file system gives no usable figure.
+struct VolumeSpace {
+    std::uint64_t total_bytes = 0;
+    std::uint64_t free_bytes = 0;  // what this user may still write
+    std::uint64_t cluster_bytes = 0;
+};
+
 class Drive {
 public:
     virtual ~Drive() = default;
@@ -51,6 +59,8 @@ public:
     virtual std::string Path() = 0;
     // The path of the drive's root folder.
     virtual std::string RootFolder() = 0;
+    // Read afresh at every call.
+    virtual VolumeSpace Space() = 0;
 };
 
 class DriveCollection {
@@ -65,6 +75,8 @@ class File {
 public:
     virtual ~File() = default;
     virtual DateTime DateLastModified() = 0;
+    // The size in bytes, read when asked.
+    virtual std::uint64_t Size() = 0;
 };
 
 class Folder {

@@ -25,9 +25,9 @@ std::string HostRuntime::NextMatch() {
 
 void HostRuntime::OpenTextInput(const std::string& path) {
     Starting("OpenTextInput", {path});
-    if (input_.IsOpen()) {
-        throw PlatformError("OpenTextInput", {path}, "File already open");
-    }
+    // The program's one open file: opening another closes the first, also
+    // when a failed run left it open.
+    input_.Close();
     input_.Open(OpenForReading(path));
 }
 

@@ -58,8 +58,13 @@ std::vector<std::string> ResolveBelowRoot(std::string_view rest) {
             if (!components.empty()) {
                 components.pop_back();
             }
-        } else if (!part.empty() && part != ".") {
-            components.emplace_back(part);
+        } else if (part != ".") {
+            // Windows drops a component's trailing blanks and dots; one that
+            // is left empty ("...", ". ") names nothing and is passed over.
+            const std::size_t kept = part.find_last_not_of(" .");
+            if (kept != std::string_view::npos) {
+                components.emplace_back(part.substr(0, kept + 1));
+            }
         }
         start = end + 1;
     }

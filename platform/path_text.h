@@ -26,7 +26,9 @@ std::string SerialNumberText(std::int32_t serial);
 // Resolves the text of a path below a root the way Windows resolves a path
 // on a drive: "\" and "/" separate, repeated separators collapse, "." is
 // dropped and ".." removes the previous component but never climbs above
-// the root. The result lists the components below the root, in order.
+// the root. Every other component loses its trailing blanks and dots, as
+// Windows' file functions drop them, and is left out when nothing remains.
+// The result lists the components below the root, in order.
 std::vector<std::string> ResolveBelowRoot(std::string_view rest);
 
 // Case-insensitive (ASCII letters) comparison, as FAT and Windows compare

@@ -6,22 +6,6 @@ namespace velno::update {
 
 namespace {
 
-// The number of entries: the lines up to the end of the file, or up to and
-// including the first empty line; none when the first line is empty. A line
-// end after the last line adds no entry.
-long CountEntries(platform::Runtime& runtime) {
-    std::string line = runtime.ReadLine();
-    if (line.empty()) {
-        return 0;
-    }
-    long count = 1;
-    while (!line.empty() && !runtime.AtEnd()) {
-        ++count;
-        line = runtime.ReadLine();
-    }
-    return count;
-}
-
 void ApplyDelete(UpdateContext& context, const std::string& line) {
     platform::FileSystemObject& fs = context.fs();
     const std::string target = context.instrument.drive->Path() + line.substr(1);
@@ -30,39 +14,39 @@ void ApplyDelete(UpdateContext& context, const std::string& line) {
     }
 }
 
-void ApplyInstall(UpdateContext& context, const std::string& line) {
+// Creates the destination folder together with every missing level above
+// it, top down. The levels come from the lexical resolution, so none lies
+// above the drive's root.
+void CreateDestinationFolder(UpdateContext& context, const InstallEntry& entry) {
     platform::FileSystemObject& fs = context.fs();
-    platform::Runtime& runtime = context.runtime;
-    const std::string name = fs.GetFileName(line);
-    // A line ending in a separator, "." or ".." names a folder, not a file:
-    // there is nothing to install, and a staged path built from it would
-    // point outside the staging folder.
-    if (name.empty() || name == "." || name == "..") {
+    if (fs.FolderExists(entry.destination_folder)) {
         return;
     }
-    const std::string folder_part = fs.GetParentFolderName(line);
-    const std::string staged = context.paths.staging_folder + name;
-    const std::string target = context.instrument.drive->Path() + line;
-    const std::string destination_folder = context.instrument.drive->Path() + folder_part;
-
-    if (!fs.FolderExists(destination_folder)) {
-        fs.CreateFolder(destination_folder);
+    std::string level = context.instrument.drive->Path();
+    for (const std::string& component : platform::ResolveBelowRoot(entry.folder_part)) {
+        level += "\\" + component;
+        if (!fs.FolderExists(level)) {
+            fs.CreateFolder(level);
+        }
     }
-    if (!fs.FileExists(staged)) {
-        context.user.ShowMessage("File " + name + " not found", platform::Buttons::kOk,
+}
+
+void ApplyInstall(UpdateContext& context, const std::string& line) {
+    platform::FileSystemObject& fs = context.fs();
+    const std::optional<InstallEntry> entry = InstallEntryOf(context, line);
+    if (!entry) {
+        return;
+    }
+    CreateDestinationFolder(context, *entry);
+    if (!fs.FileExists(entry->staged)) {
+        context.user.ShowMessage("File " + entry->name + " not found", platform::Buttons::kOk,
                                  platform::Icon::kNone);
         return;
     }
-    const auto pump = [&context] { context.user.PumpEvents(); };
-    if (fs.FileExists(target)) {
-        const platform::DateTime installed = runtime.FileModifiedTime(target);
-        const platform::DateTime offered = runtime.FileModifiedTime(staged);
-        if (offered > installed) {
-            fs.DeleteFile(target, true);
-            fs.CopyFile(staged, target, true, pump);
-        }
-    } else {
-        fs.CopyFile(staged, target, true, pump);
+    // The copy replaces an older installed file in one step: deleting it
+    // first would leave neither file when the copy fails.
+    if (TargetStateOf(context, *entry) != TargetState::kUpToDate) {
+        fs.CopyFile(entry->staged, entry->target, true, [&context] { context.user.PumpEvents(); });
     }
 }
 
@@ -75,10 +59,54 @@ EntryKind ClassifyLine(const std::string& line) {
     return line.front() == '-' ? EntryKind::kDelete : EntryKind::kInstall;
 }
 
+long ReadEntries(platform::Runtime& runtime, const std::function<void(const std::string&)>& visit) {
+    std::string line = runtime.ReadLine();
+    if (line.empty()) {
+        return 0;
+    }
+    long count = 1;
+    for (;;) {
+        if (visit) {
+            visit(line);
+        }
+        if (line.empty() || runtime.AtEnd()) {
+            return count;
+        }
+        ++count;
+        line = runtime.ReadLine();
+    }
+}
+
+std::optional<InstallEntry> InstallEntryOf(UpdateContext& context, const std::string& line) {
+    platform::FileSystemObject& fs = context.fs();
+    InstallEntry entry;
+    entry.name = fs.GetFileName(line);
+    // A name that resolves to nothing ("", ".", "..", "...") names a folder,
+    // not a file: there is nothing to install, and a staged path built from
+    // it would point at the staging folder or above it.
+    if (platform::ResolveBelowRoot(entry.name).empty()) {
+        return std::nullopt;
+    }
+    entry.folder_part = fs.GetParentFolderName(line);
+    entry.staged = context.paths.staging_folder + entry.name;
+    entry.target = context.instrument.drive->Path() + line;
+    entry.destination_folder = context.instrument.drive->Path() + entry.folder_part;
+    return entry;
+}
+
+TargetState TargetStateOf(UpdateContext& context, const InstallEntry& entry) {
+    if (!context.fs().FileExists(entry.target)) {
+        return TargetState::kAbsent;
+    }
+    const platform::DateTime installed = context.runtime.FileModifiedTime(entry.target);
+    const platform::DateTime offered = context.runtime.FileModifiedTime(entry.staged);
+    return offered > installed ? TargetState::kOlder : TargetState::kUpToDate;
+}
+
 void ApplyPositionList(UpdateContext& context) {
     platform::Runtime& runtime = context.runtime;
     runtime.OpenTextInput(context.paths.position_file);
-    const long count = CountEntries(runtime);
+    const long count = ReadEntries(runtime);
     if (count <= 0) {
         return;
     }

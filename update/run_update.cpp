@@ -35,7 +35,8 @@ void RunUpdate(UpdateContext& context) {
     window.SetEnabled(Control::kStartButton, false);
     window.SetEnabled(Control::kExitButton, false);
 
-    // Both preconditions are tested before anything on the instrument changes.
+    // Both preconditions, and the room the copies need, are tested before
+    // anything on the instrument changes.
     BuildStagingPaths(paths, runtime.ApplicationFolder());
     if (!fs.FileExists(paths.position_file)) {
         Stop(context, "Position file not found ");
@@ -44,6 +45,7 @@ void RunUpdate(UpdateContext& context) {
     if (!fs.FolderExists(paths.system_folder)) {
         Stop(context, "System folder not found !");
     }
+    CheckFreeSpace(context);
 
     if ((runtime.GetAttributes(paths.system_folder) & kProtectingBits) != 0) {
         runtime.SetAttributes(paths.system_folder, 0);

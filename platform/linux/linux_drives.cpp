@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include <thread>
 
 #include "platform/linux/file_io.h"
+#include "platform/linux/system_error.h"
 
 namespace velno::platform::linux_host {
 
@@ -123,6 +126,19 @@ std::string LinuxDrive::Path() {
 std::string LinuxDrive::RootFolder() {
     const std::string path = Path();
     return path.ends_with("/") ? path : path + "/";
+}
+
+VolumeSpace LinuxDrive::Space() {
+    struct statvfs info {};
+    if (::statvfs(mount_.mount_point.c_str(), &info) != 0) {
+        ThrowSystemError("Space", {mount_.mount_point}, errno);
+    }
+    if (info.f_blocks == 0 || info.f_frsize == 0) {
+        return {};
+    }
+    return {.total_bytes = std::uint64_t{info.f_blocks} * info.f_frsize,
+            .free_bytes = std::uint64_t{info.f_bavail} * info.f_frsize,
+            .cluster_bytes = info.f_frsize};
 }
 
 const VolumeInfo& LinuxDrive::Volume() {

@@ -42,6 +42,8 @@ public:
     std::int32_t SerialNumber() override;
     std::string Path() override;
     std::string RootFolder() override;
+    // From statvfs; none where the file system counts no blocks (fusefat).
+    VolumeSpace Space() override;
 
 private:
     const VolumeInfo& Volume();

@@ -37,6 +37,13 @@ public:
     DateTime DateLastModified() override {
         return ModifiedTime(native_, text_, "DateLastModified");
     }
+    std::uint64_t Size() override {
+        struct stat info {};
+        if (::stat(native_.c_str(), &info) != 0) {
+            ThrowSystemError("Size", {text_}, errno);
+        }
+        return static_cast<std::uint64_t>(info.st_size);
+    }
 
 private:
     std::string native_;

@@ -74,6 +74,27 @@ std::string Win32Drive::Path() {
 
 std::string Win32Drive::RootFolder() { return WideToUtf8(root_); }
 
+VolumeSpace Win32Drive::Space() {
+    NoCriticalErrorBoxes quiet;
+    DWORD sectors_per_cluster = 0;
+    DWORD bytes_per_sector = 0;
+    DWORD free_clusters = 0;
+    DWORD total_clusters = 0;
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    if (!GetDiskFreeSpaceW(root_.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters,
+                           &total_clusters) ||
+        !GetDiskFreeSpaceExW(root_.c_str(), &available, &total, nullptr)) {
+        ThrowLastError("Space", {Path()});
+    }
+    const std::uint64_t cluster = std::uint64_t{sectors_per_cluster} * bytes_per_sector;
+    if (total.QuadPart == 0 || cluster == 0) {
+        return {};
+    }
+    return {
+        .total_bytes = total.QuadPart, .free_bytes = available.QuadPart, .cluster_bytes = cluster};
+}
+
 std::vector<std::shared_ptr<Drive>> Win32DriveCollection::Walk() {
     std::wstring buffer(128, L'\0');
     for (;;) {

@@ -24,6 +24,10 @@ public:
     std::int32_t SerialNumber() override;
     std::string Path() override;
     std::string RootFolder() override;
+    // The cluster size from GetDiskFreeSpaceW; the free bytes this user may
+    // write and the volume's size from GetDiskFreeSpaceExW, which is not
+    // capped at 2 GB.
+    VolumeSpace Space() override;
 
 private:
     struct VolumeInformation {

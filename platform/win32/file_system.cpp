@@ -15,6 +15,11 @@ public:
     explicit Win32File(std::string path) : path_(std::move(path)) {}
     // Read when asked, as the file's object does.
     DateTime DateLastModified() override { return FileModifiedTimeOf("DateLastModified", path_); }
+    std::uint64_t Size() override {
+        const WIN32_FILE_ATTRIBUTE_DATA data =
+            ExistingFile("Size", path_, NativePath("Size", path_));
+        return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    }
 
 private:
     std::string path_;

@@ -166,6 +166,12 @@ void Win32Runtime::FlushDrive(const std::string& drive_path) {
     if (drive_path.size() != 2 || drive_path[1] != ':') {
         return;
     }
+    // A drive that has gone fails the flush rather than skipping it: the
+    // completion screen must not follow it.
+    if (GetFileAttributesW(NativePath("FlushDrive", drive_path + "\\").c_str()) ==
+        INVALID_FILE_ATTRIBUTES) {
+        ThrowError("FlushDrive", {drive_path}, GetLastError());
+    }
     const std::wstring volume = L"\\\\.\\" + Utf8ToWide(drive_path);
     UniqueHandle handle(CreateFileW(volume.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,

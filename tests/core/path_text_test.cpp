@@ -39,7 +39,11 @@ TEST(PathText, ResolutionNeverClimbsAboveTheRoot) {
     EXPECT_EQ(ResolveBelowRoot("a/./b//c\\..\\d"), (V{"a", "b", "d"}));
     EXPECT_EQ(ResolveBelowRoot("x\\..\\..\\.."), V{});
     EXPECT_EQ(ResolveBelowRoot(""), V{});
-    EXPECT_EQ(ResolveBelowRoot("...\\a"), (V{"...", "a"}));
+    // Trailing blanks and dots go, as Windows drops them; what trims to
+    // nothing (also ".. ") is passed over and never climbs.
+    EXPECT_EQ(ResolveBelowRoot("...\\a"), (V{"a"}));
+    EXPECT_EQ(ResolveBelowRoot("\\system \\a.bin. "), (V{"system", "a.bin"}));
+    EXPECT_EQ(ResolveBelowRoot("\\x\\a. .\\.. \\. \\..\\ b"), (V{"x", " b"}));
 }
 
 TEST(PathText, WildcardsMatchAnyRunAndIgnoreCase) {

@@ -56,10 +56,17 @@ TEST_F(PositionList, InstallsIntoNewFoldersAndByTime) {
     w.host.AddFile("C:\\Upd\\mtmp\\locked.bin", "new locked", At(50));
     w.PositionList(
         "\\system\\data\\a.bin\r\n\\system\\older.bin\r\n\\system\\same.bin\r\n"
-        "\\system\\later.bin\r\n\\system\\locked.bin\r\n\\b.bin\r\n");
+        "\\system\\later.bin\r\n\\system\\locked.bin\r\n\\b.bin\r\n"
+        "\\..\\deep\\x \\y\\..\\z.\\c.bin. \r\n");
     w.Run();
 
     EXPECT_TRUE(w.log.Contains("CreateFolder E:\\system\\data"));
+    // Every missing level, top down, with Windows' trimming of each name.
+    EXPECT_LT(w.log.Find("CreateFolder E:\\deep"), w.log.Find("CreateFolder E:\\deep\\x\\z"));
+    EXPECT_EQ(w.Content("E:\\deep\\x\\z\\c.bin"), "new c");
+    EXPECT_FALSE(w.host.HasFolder("E:\\deep\\x\\y"));
+    // Older installed files are replaced by the copy, never deleted first.
+    EXPECT_FALSE(w.log.Contains("DeleteFile"));
     EXPECT_EQ(w.Content("E:\\system\\data\\a.bin"), "new a");
     EXPECT_EQ(w.host.Find("E:\\system\\data\\a.bin")->modified, At(50));
     EXPECT_EQ(w.Content("E:\\system\\older.bin"), "newer");
@@ -74,12 +81,12 @@ TEST_F(PositionList, InstallsIntoNewFoldersAndByTime) {
 }
 
 TEST_F(PositionList, MissingStagedFileIsNamedAndTheRunGoesOn) {
-    w.PositionList("\\system\\data\\missing.bin\r\n\\b.bin");
+    w.PositionList("\\system\\data\\deep\\missing.bin\r\n\\b.bin");
     w.user.Answer(Answer::kOk);
     w.Run();
     EXPECT_EQ(w.user.messages, std::vector<std::string>{"File missing.bin not found"});
     EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
-    EXPECT_TRUE(w.host.HasFolder("E:\\system\\data"));  // created before the look-up
+    EXPECT_TRUE(w.host.HasFolder("E:\\system\\data\\deep"));  // created before the look-up
     EXPECT_EQ(w.Content("E:\\b.bin"), "new b");
     EXPECT_TRUE(w.form.Completed());
 }
@@ -121,7 +128,7 @@ TEST_F(PositionList, EventsArePumpedOncePerEntryAndBetweenCopyChunks) {
     // The pump of each entry comes before its progress value.
     const long first_pump = w.log.Find("PumpEvents");
     EXPECT_LT(first_pump,
-              w.log.Find("Value 0", static_cast<std::size_t>(w.log.Find("OpenTextInput"))));
+              w.log.Find("Value 0", static_cast<std::size_t>(w.log.Find("Show ProgressBar1"))));
     EXPECT_GT(pumps_before_value, 0);
 }
 

@@ -55,6 +55,10 @@ public:
         host_.Begin("DateLastModified", {path_});
         return host_.Existing("DateLastModified", path_, false).modified;
     }
+    std::uint64_t Size() override {
+        host_.Begin("Size", {path_});
+        return host_.Existing("Size", path_, false).content.size();
+    }
 
 private:
     FakeHost& host_;
@@ -80,6 +84,7 @@ public:
     std::int32_t SerialNumber() override { return Spec("SerialNumber").serial; }
     std::string Path() override { return Spec("Path").path; }
     std::string RootFolder() override { return Spec("RootFolder").path + "\\"; }
+    platform::VolumeSpace Space() override { return host_.SpaceOf(Spec("Space")); }
 
 private:
     const DriveSpec& Spec(const char* property) {
@@ -378,22 +383,51 @@ std::vector<DriveSpec> FakeHost::PresentDrives() const {
     return present;
 }
 
+std::optional<std::size_t> FakeHost::Capacity(const std::string& drive) const {
+    const auto limit = capacity_.find(drive);
+    return limit == capacity_.end() ? std::nullopt : std::optional(limit->second);
+}
+
+std::uint64_t FakeHost::InClusters(const std::string& drive, std::uint64_t bytes) const {
+    for (const DriveSpec& spec : drives_) {
+        const std::uint64_t cluster = spec.cluster_bytes;
+        if (Upper(spec.path) == drive && cluster > 0) {
+            return (bytes + cluster - 1) / cluster * cluster;
+        }
+    }
+    return bytes;
+}
+
+std::uint64_t FakeHost::UsedBytes(const std::string& drive) const {
+    std::uint64_t used = 0;
+    for (const auto& [key, node] : nodes_) {
+        if (key.starts_with(drive) && !node.folder) {
+            used += InClusters(drive, node.content.size());
+        }
+    }
+    return used;
+}
+
+// The new copy is charged while a file it replaces still takes its room.
 void FakeHost::ChargeSpace(const std::string& operation, const std::string& path,
                            std::size_t bytes) {
     const std::string drive = Upper(path.substr(0, 2));
-    const auto limit = capacity_.find(drive);
-    if (limit == capacity_.end()) {
-        return;
-    }
-    std::size_t used = 0;
-    for (const auto& [key, node] : nodes_) {
-        if (key.starts_with(drive) && !node.folder) {
-            used += node.content.size();
-        }
-    }
-    if (used + bytes > limit->second) {
+    const std::optional<std::size_t> capacity = Capacity(drive);
+    if (capacity && UsedBytes(drive) + InClusters(drive, bytes) > *capacity) {
         throw PlatformError(operation, {path}, "There is not enough space on the disk.");
     }
+}
+
+platform::VolumeSpace FakeHost::SpaceOf(const DriveSpec& spec) const {
+    if (!spec.reports_space) {
+        return {.cluster_bytes = spec.cluster_bytes};  // no blocks, as fusefat counts them
+    }
+    const std::string drive = Upper(spec.path);
+    const std::uint64_t total = Capacity(drive).value_or(std::uint64_t{1} << 40);
+    const std::uint64_t used = UsedBytes(drive);
+    return {.total_bytes = total,
+            .free_bytes = total > used ? total - used : 0,
+            .cluster_bytes = spec.cluster_bytes};
 }
 
 std::string FakeHost::ApplicationFolder() {

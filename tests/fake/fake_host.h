@@ -42,6 +42,10 @@ struct DriveSpec {
     std::string label = "VELNO";
     std::string file_system = "FAT32";
     std::int32_t serial = 0x1A2B3C4D;
+    // Files take whole clusters of the capacity (SetCapacity); a drive
+    // without figures reports none, as fusefat does.
+    std::uint64_t cluster_bytes = 1;
+    bool reports_space = true;
 };
 
 struct Node {
@@ -115,6 +119,7 @@ public:
     const DriveSpec* PresentDrive(const std::string& drive_path) const;
     std::vector<DriveSpec> PresentDrives() const;
     void ChargeSpace(const std::string& operation, const std::string& path, std::size_t bytes);
+    platform::VolumeSpace SpaceOf(const DriveSpec& spec) const;
     int ChunksPerCopy() const { return chunks_per_copy_; }
     CallLog& Log() { return log_; }
 
@@ -127,6 +132,12 @@ protected:
     }
 
 private:
+    // The drive's capacity and the bytes its files take in whole clusters;
+    // no capacity when none was set.
+    std::optional<std::size_t> Capacity(const std::string& drive) const;
+    std::uint64_t InClusters(const std::string& drive, std::uint64_t bytes) const;
+    std::uint64_t UsedBytes(const std::string& drive) const;
+
     CallLog& log_;
     std::vector<DriveSpec> drives_;
     std::map<std::string, Node> nodes_;

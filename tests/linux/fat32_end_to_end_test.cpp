@@ -96,7 +96,7 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     // The staging folder next to the program.
     WriteFile(temp_ / "app/mtmp/position.txt",
               "\\system\\data\\upd.bin\r\n\\system\\data\\keep.bin\r\n-\\system\\data\\old.bin\r\n"
-              "\\system\\newdir\\new.bin\r\n\\system\\data\\missing.bin\r\n"
+              "\\system\\newdir\\sub\\new.bin. \r\n\\system\\data\\missing.bin\r\n"
               "-\\system\\data\\absent.bin\r\n",
               kOlder);
     WriteFile(temp_ / "app/mtmp/upd.bin", "new upd", kStagedTime);
@@ -134,7 +134,7 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     // Times as the mounted volume gives them back: the staged time rounded
     // up to the volume's two seconds, so a second run finds them up to date.
     const std::string mnt = volume_->mount_point();
-    for (const char* copied : {"/system/data/upd.bin", "/system/newdir/new.bin"}) {
+    for (const char* copied : {"/system/data/upd.bin", "/system/newdir/sub/new.bin"}) {
         const timespec kept = ModifiedOf(mnt + copied);
         EXPECT_EQ(kept.tv_sec, kInstalledTime) << copied;
         EXPECT_EQ(kept.tv_nsec, 0) << copied;
@@ -155,13 +155,14 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
               "::/system/data/upd.bin\n"
               "::/system/init/\n"
               "::/system/newdir/\n"
-              "::/system/newdir/new.bin\n");
+              "::/system/newdir/sub/\n"
+              "::/system/newdir/sub/new.bin\n");
     const std::pair<const char*, const char*> contents[] = {
         {"::/system/OldRel/Veln4main.mem", "main image"},
         {"::/system/OldRel/Veln4sub.mem", "sub image"},
         {"::/system/data/upd.bin", "new upd"},
         {"::/system/data/keep.bin", "installed keep"},
-        {"::/system/newdir/new.bin", "new file"},
+        {"::/system/newdir/sub/new.bin", "new file"},
         {"::/readme.txt", "not touched"}};
     for (const auto& [path, content] : contents) {
         EXPECT_EQ(volume_->Type(path), content) << path;

@@ -61,6 +61,8 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_FALSE(fs_->FileExists(Drive("\\" + std::string(65536, 'a'))));  // a 64 KiB list line
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
+    // Trailing blanks and dots are dropped from each name, as Windows does.
+    EXPECT_TRUE(fs_->FileExists(Drive("\\system. \\init \\startup.ini. ")));
     // A new name below an existing folder of other case goes into that folder.
     fs_->CreateFolder(Drive("\\SYSTEM\\OldRel"));
     EXPECT_TRUE(std::filesystem::is_directory(temp_ / "drive/System/OldRel"));
@@ -167,8 +169,8 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.Rewind();
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
-    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp\\position.txt")), "OpenTextInput",
-                          "already open");
+    runtime_.OpenTextInput(App("\\mtmp\\position.txt"));  // opened again: from the start
+    EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.CloseAll();
     EXPECT_PLATFORM_ERROR(runtime_.AtEnd(), "AtEnd", "No file is open");
     // A folder opens on Linux but is no text; a NUL would cut the path short.
@@ -181,8 +183,17 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
             std::chrono::seconds(1'600'000'001) + std::chrono::nanoseconds(5)));
     EXPECT_EQ(runtime_.FileModifiedTime(App("\\MTMP\\position.txt")), expected);
     EXPECT_EQ(fs_->GetFile(App("\\mtmp\\position.txt"))->DateLastModified(), expected);
+    EXPECT_EQ(fs_->GetFile(App("\\mtmp\\position.txt"))->Size(), 17u);
     EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp\\none.txt")), "GetFile", "No such file");
     EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp")), "GetFile", "Is a directory");
+}
+
+TEST_F(FileSystemTest, TheDriveReportsItsVolumesRoom) {
+    const platform::VolumeSpace space = fs_->Drives()->Walk().at(0)->Space();
+    EXPECT_EQ(space.total_bytes, std::filesystem::space(temp_ / "drive").capacity);
+    EXPECT_LE(space.free_bytes, space.total_bytes);
+    EXPECT_GT(space.cluster_bytes, 0u);
+    EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
 }
 
 TEST(LinuxPlatformTest, ApplicationFolderIsTheExecutablesAndTheClassNameIsChecked) {

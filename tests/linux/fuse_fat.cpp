@@ -89,6 +89,7 @@ bool FuseFatVolume::Consistent() const {
 }
 
 bool FuseFatVolume::Mount() {
+    std::filesystem::create_directories(mount_point_);
     daemon_ = ::fork();
     if (daemon_ == 0) {
         const int null = ::open("/dev/null", O_RDWR);
@@ -122,6 +123,13 @@ void FuseFatVolume::Unmount() {
     }
     ::waitpid(daemon_, nullptr, 0);
     daemon_ = -1;
+}
+
+void FuseFatVolume::Vanish() {
+    ::umount2(mount_point_.c_str(), MNT_DETACH);
+    ::waitpid(daemon_, nullptr, 0);
+    daemon_ = -1;
+    std::filesystem::remove(mount_point_);
 }
 
 }  // namespace velno::linux_test

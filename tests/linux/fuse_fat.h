@@ -38,6 +38,9 @@ public:
     bool Mount();
     // Also waits for fusefat to end: only then is the image complete.
     void Unmount();
+    // As when the cable is pulled: the volume goes at once (a lazy unmount)
+    // and so does its mount point; Mount() brings both back.
+    void Vanish();
 
     const std::string& image() const { return image_; }
     const std::string& mount_point() const { return mount_point_; }

@@ -263,6 +263,8 @@ private slots:
             world.PositionList("\\a.bin");
             world.Stage("a.bin", "new a", 50);
             world.host.SetCapacity("E:", 1);
+            world.host.RemoveDrive("E:");  // one without figures, so the copy itself fails
+            world.host.AddDrive({.reports_space = false});
         }
         QVERIFY(world.program->Start());
         world.boxes.Answer(QMessageBox::Ok);

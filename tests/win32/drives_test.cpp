@@ -20,6 +20,11 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     for (const auto& drive : Win32DriveCollection().Walk()) {
         if (drive->Path() == "E:") {
             EXPECT_EQ(drive->RootFolder(), "E:\\");
+            const VolumeSpace space = drive->Space();
+            EXPECT_GT(space.total_bytes, 0u);
+            EXPECT_LE(space.free_bytes, space.total_bytes);
+            EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
+            EXPECT_GT(space.cluster_bytes, 0u);
         } else if (drive->Path() == "F:") {
             removable = drive;
         }
@@ -42,6 +47,7 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
 TEST(Win32Drives, AMissingDriveIsNotReadyAndItsLabelReadFails) {
     Win32Drive missing(L"B:\\");
     EXPECT_FALSE(missing.IsReady());
+    EXPECT_THROW(missing.Space(), PlatformError);
     const auto error = velno::testing::ErrorOf([&] { missing.VolumeName(); });
     EXPECT_EQ(error.Operation(), "VolumeName");
     EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});

@@ -30,8 +30,12 @@ TEST_F(Win32FileSystemTest, FindsFilesAndFoldersByKindIgnoringCaseAndStaysOnTheD
     const std::string climbing = "E:\\..\\..\\..\\" + FolderName() + "\\..\\..\\" + FolderName();
     EXPECT_TRUE(fs.FileExists(climbing + "\\Veln4Main.mem"));
     fs.CreateFolder(climbing + "\\made");
+    // Trailing blanks and dots are dropped from each name, as Windows does.
+    EXPECT_TRUE(fs.FileExists(At("System. \\..\\Veln4Main.mem . ")));
+    fs.CopyFile(At("Veln4Main.mem"), At("System .\\copy.bin "), true, nullptr);
     fs.DeleteFile(At("veln4main.mem"), true);
     EXPECT_EQ(Names(Folder()), (std::vector<std::string>{"System", "made"}));
+    EXPECT_EQ(Names(At("System")), std::vector<std::string>{"copy.bin"});
 }
 
 TEST_F(Win32FileSystemTest, CreatesOneFolderWhoseParentExists) {
@@ -83,6 +87,7 @@ TEST_F(Win32FileSystemTest, FileAndFolderObjectsNeedTheRightKindOfEntry) {
     const auto before = file->DateLastModified();
     SetModifiedTicks(At("a.bin"), 133'000'000'020'000'000ULL);
     EXPECT_EQ(file->DateLastModified() - before, std::chrono::seconds(2));
+    EXPECT_EQ(file->Size(), 1u);
     EXPECT_EQ(fs.GetFolder(Folder())->Path(), Folder());
     ErrorOf([&] { fs.GetFile(Folder()); });
     ErrorOf([&] { fs.GetFile(At("b.bin")); });

@@ -23,6 +23,7 @@ TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
         {"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
         {"E:\\\xC3\x9C\\\xE6\x97\xA5.bin", L"\\\\?\\E:\\\u00DC\\\u65E5.bin"},
         {"E:\\CON", L"\\\\?\\E:\\CON"},
+        {"E:\\system \\a.bin. \\...\\.. .\\b", L"\\\\?\\E:\\system\\a.bin\\b"},
     };
     for (const auto& [logic, native] : cases) {
         EXPECT_EQ(NativePath("t", logic), native) << logic;

@@ -25,6 +25,13 @@ void ForEachEntry(const std::wstring& native,
     FindClose(find);
 }
 
+HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
 // Removes a folder and everything in it, read-only entries included.
 void RemoveTree(const std::wstring& native) {
     ForEachEntry(native, [&native](const WIN32_FIND_DATAW& entry) {
@@ -39,13 +46,6 @@ void RemoveTree(const std::wstring& native) {
     SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(native.c_str());
 }
-
-HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
 
 bool RigDriveReady() {
     wchar_t label[MAX_PATH + 1] = {};

@@ -39,6 +39,9 @@ std::string ReadBytes(const std::string& path);
 void SetModifiedTicks(const std::string& path, unsigned long long ticks);
 unsigned long long ModifiedTicks(const std::string& path);
 DWORD Attributes(const std::string& path);
+// Removes a folder (native, extended form) and everything in it, read-only
+// entries included.
+void RemoveTree(const std::wstring& native);
 // Names in a folder, sorted, without "." and "..".
 std::vector<std::string> Names(const std::string& folder);
 

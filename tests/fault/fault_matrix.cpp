@@ -1,0 +1,361 @@
+#include "fault_matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "app/form1.h"
+
+namespace velno::fault_test {
+namespace {
+
+using platform::DateTime;
+
+constexpr const char* kInjected = "Injected failure.";
+
+// Counts the host operations of a run and, at the chosen one, fires the
+// fault before the real operation runs.
+struct Trigger {
+    bool counting = false;
+    long count = 0;
+    long at = 0;  // 0: never fires
+    std::function<void(const std::string&, const std::vector<std::string>&)> fire;
+    std::string operation;
+    std::vector<std::string> paths;
+
+    void Before(const char* name, std::vector<std::string> given) {
+        if (counting && ++count == at) {
+            operation = name;
+            paths = std::move(given);
+            fire(operation, paths);
+        }
+    }
+};
+
+// The real host's file-system object; each operation first passes the
+// trigger. The file objects GetFile returns are the host's own, uncounted,
+// so that this stays whole whatever a file object offers.
+class CountedFileSystem : public platform::FileSystemObject {
+public:
+    CountedFileSystem(std::unique_ptr<platform::FileSystemObject> real, Trigger& trigger)
+        : real_(std::move(real)), t_(trigger) {}
+
+    std::shared_ptr<platform::DriveCollection> Drives() override { return real_->Drives(); }
+    bool FileExists(const std::string& p) override { return At("FileExists", {p}).FileExists(p); }
+    bool FolderExists(const std::string& p) override {
+        return At("FolderExists", {p}).FolderExists(p);
+    }
+    void CreateFolder(const std::string& p) override { At("CreateFolder", {p}).CreateFolder(p); }
+    void DeleteFile(const std::string& p, bool force) override {
+        At("DeleteFile", {p}).DeleteFile(p, force);
+    }
+    void MoveFile(const std::string& from, const std::string& to) override {
+        At("MoveFile", {from, to}).MoveFile(from, to);
+    }
+    void CopyFile(const std::string& from, const std::string& to, bool overwrite,
+                  const platform::ChunkCallback& between_chunks) override {
+        At("CopyFile", {from, to}).CopyFile(from, to, overwrite, between_chunks);
+    }
+    std::unique_ptr<platform::File> GetFile(const std::string& p) override {
+        return At("GetFile", {p}).GetFile(p);
+    }
+    std::unique_ptr<platform::Folder> GetFolder(const std::string& p) override {
+        return At("GetFolder", {p}).GetFolder(p);
+    }
+
+private:
+    platform::FileSystemObject& At(const char* operation, std::vector<std::string> paths) {
+        t_.Before(operation, std::move(paths));
+        return *real_;
+    }
+
+    std::unique_ptr<platform::FileSystemObject> real_;
+    Trigger& t_;
+};
+
+// The real host's runtime, each operation first passing the trigger; the
+// program's folder may be the rig's, so that the staging folder lies where
+// the rig seeded it.
+class CountedRuntime : public platform::Runtime {
+public:
+    CountedRuntime(platform::Runtime& real, Trigger& trigger, std::string application_folder)
+        : real_(real), t_(trigger), application_folder_(std::move(application_folder)) {}
+
+    std::string ApplicationFolder() override {
+        const std::string own = At("ApplicationFolder", {}).ApplicationFolder();
+        return application_folder_.empty() ? own : application_folder_;
+    }
+    std::string FirstMatch(const std::string& p) override {
+        return At("FirstMatch", {p}).FirstMatch(p);
+    }
+    std::string NextMatch() override { return At("NextMatch", {}).NextMatch(); }
+    unsigned GetAttributes(const std::string& p) override {
+        return At("GetAttributes", {p}).GetAttributes(p);
+    }
+    void SetAttributes(const std::string& p, unsigned bits) override {
+        At("SetAttributes", {p}).SetAttributes(p, bits);
+    }
+    void RemoveFile(const std::string& p) override { At("RemoveFile", {p}).RemoveFile(p); }
+    DateTime FileModifiedTime(const std::string& p) override {
+        return At("FileModifiedTime", {p}).FileModifiedTime(p);
+    }
+    void OpenTextInput(const std::string& p) override { At("OpenTextInput", {p}).OpenTextInput(p); }
+    std::string ReadLine() override { return At("ReadLine", {}).ReadLine(); }
+    bool AtEnd() override { return At("AtEnd", {}).AtEnd(); }
+    void Rewind() override { At("Rewind", {}).Rewind(); }
+    void CloseAll() override { At("CloseAll", {}).CloseAll(); }
+    void FlushDrive(const std::string& p) override { At("FlushDrive", {p}).FlushDrive(p); }
+
+private:
+    platform::Runtime& At(const char* operation, std::vector<std::string> paths) {
+        t_.Before(operation, std::move(paths));
+        return real_;
+    }
+
+    platform::Runtime& real_;
+    Trigger& t_;
+    std::string application_folder_;
+};
+
+class CountedPlatform : public platform::Platform {
+public:
+    CountedPlatform(platform::Platform& real, Trigger& trigger, std::string application_folder)
+        : real_(real),
+          trigger_(trigger),
+          runtime_(real.GetRuntime(), trigger, application_folder) {}
+    std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
+        const std::string& class_name) override {
+        return std::make_unique<CountedFileSystem>(real_.CreateFileSystemObject(class_name),
+                                                   trigger_);
+    }
+    platform::Runtime& GetRuntime() override { return runtime_; }
+
+private:
+    platform::Platform& real_;
+    Trigger& trigger_;
+    CountedRuntime runtime_;
+};
+
+// Answers OK to every message and keeps them; draws nothing.
+class Screen : public platform::UserServices, public app::View {
+public:
+    std::vector<std::string> messages;
+    platform::Answer ShowMessage(const std::string& text, platform::Buttons,
+                                 platform::Icon) override {
+        messages.push_back(text);
+        return platform::Answer::kOk;
+    }
+    void PumpEvents() override {}
+    void SetCaption(const std::string&) override {}
+    void SetVisible(update::Control, bool) override {}
+    void SetEnabled(update::Control, bool) override {}
+    void SetProgressValue(float) override {}
+    float ProgressMax() override { return 100; }
+};
+
+struct Outcome {
+    bool completed = false;
+    std::string last_message;
+};
+
+// Detection, then "Start Updating"; only the update's operations count.
+// Nothing runs unless detection found the rig's own drive.
+Outcome RunProgram(Rig& rig, Trigger& trigger) {
+    CountedPlatform host(rig.Host(), trigger, rig.ApplicationFolder());
+    Screen screen;
+    app::Form1 form(host, screen, screen);
+    if (app::RunAtEventBoundary(screen, [&form] { form.DetectInstrument(); })) {
+        if (form.Instrument().drive_path == rig.DrivePath()) {
+            trigger.counting = true;
+            app::RunAtEventBoundary(screen, [&form] { form.DispatchCommand(0); });
+            trigger.counting = false;
+        } else {
+            screen.messages.push_back("detection found another drive: " +
+                                      form.Instrument().drive_path);
+        }
+    }
+    return {form.Completed(), screen.messages.empty() ? "" : screen.messages.back()};
+}
+
+std::string Get(const Tree& tree, const std::string& path) {
+    const auto found = tree.find(path);
+    return found == tree.end() ? "<absent>" : found->second;
+}
+
+std::string Differences(const Tree& expected, const Tree& actual) {
+    Tree paths = expected;
+    paths.insert(actual.begin(), actual.end());
+    std::string text;
+    for (const auto& [path, entry] : paths) {
+        if (Get(expected, path) != Get(actual, path)) {
+            text += "\n  " + path + ": " + Get(expected, path) + " -> " + Get(actual, path);
+        }
+    }
+    return text;
+}
+
+// An entry without its time: a move may stamp the time afresh.
+std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
+
+// Entries of the instrument after a failed run that are neither as before
+// nor as a clean run leaves them, and installed entries that are gone
+// although a clean run keeps them, unless the clean run moves them there
+// and they still lie where they were (an image not yet backed up).
+std::string Losses(const Tree& before, const Tree& reference, const Tree& after) {
+    std::string text;
+    for (const auto& [path, entry] : after) {
+        if (entry != Get(before, path) && entry != Get(reference, path)) {
+            text += "\n  " + path + " is neither old nor new: " + entry;
+        }
+    }
+    for (const auto& [path, entry] : before) {
+        if (after.contains(path) || !reference.contains(path)) {
+            continue;
+        }
+        const std::string wanted = Content(reference.at(path));
+        const bool still_at_source =
+            std::any_of(before.begin(), before.end(), [&](const auto& source) {
+                return Content(source.second) == wanted && !reference.contains(source.first) &&
+                       Get(after, source.first) == source.second;
+            });
+        if (!still_at_source) {
+            text += "\n  " + path + " is missing; it held " + entry;
+        }
+    }
+    return text;
+}
+
+constexpr std::pair<Fault, const char*> kFaults[] = {
+    {Fault::kFail, "operation fails"},
+    {Fault::kVanish, "drive vanishes"},
+    {Fault::kFull, "volume full"},
+};
+
+}  // namespace
+
+const Seed& TypicalUpdate() {
+    // Times far apart, so that no rounding of a FAT volume changes their
+    // order; the staged files' time is odd and fractional, so copies round it.
+    constexpr long long kOlder = 1'577'836'800;   // 2020
+    constexpr long long kNewer = 1'893'456'000;   // 2030
+    constexpr long long kImage = 1'622'505'600;   // 2021
+    constexpr long long kSaved = 1'546'300'800;   // 2019
+    constexpr long long kStaged = 1'683'368'431;  // 2023, odd second
+    static const Seed seed{
+        {"system", "system/init", "system/data", "system/OldRel"},
+        {{"system/init/startup.ini", "settings", kOlder},
+         {"system/data/upd.bin", "installed upd", kOlder},
+         {"system/data/keep.bin", "installed keep", kNewer},
+         {"system/data/old.bin", "to delete", kOlder},
+         {"Veln4main.mem", "main image", kImage},
+         {"Veln4sub.mem", "sub image", kImage},
+         {"system/OldRel/Veln4sub.mem", "saved sub", kSaved},
+         {"readme.txt", "not touched", kOlder}},
+        {{"mtmp/position.txt",
+          "\\system\\data\\upd.bin\r\n\\system\\data\\keep.bin\r\n-\\system\\data\\old.bin\r\n"
+          "\\system\\newdir\\new.bin\r\n\\system\\data\\missing.bin\r\n"
+          "-\\system\\data\\absent.bin\r\n",
+          kOlder},
+         {"mtmp/upd.bin", std::string(3000, 'u'), kStaged},
+         {"mtmp/keep.bin", "new keep", kStaged},
+         {"mtmp/new.bin", std::string(5000, 'n'), kStaged}}};
+    return seed;
+}
+
+Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
+    const Seed& seed = TypicalUpdate();
+    rig.Reset(seed);
+    const Tree before = rig.Instrument();
+    const Tree staging = rig.Staging();
+    Trigger clean;
+    rig.Attach();
+    const Outcome first = RunProgram(rig, clean);
+    rig.Detach();
+    const Tree reference = rig.Instrument();
+    if (!first.completed) {
+        ADD_FAILURE() << "the fault-free run did not complete: " << first.last_message;
+        return {};
+    }
+
+    Tally total;
+    std::string figures;
+    for (const auto& [fault, name] : kFaults) {
+        if (const std::string why = rig.Unsupported(fault); !why.empty()) {
+            figures += std::string(", ") + name + " not run (" + why + ")";
+            continue;
+        }
+        Tally tally;
+        for (long n = 1; n <= clean.count; ++n) {
+            rig.Reset(seed);
+            rig.Attach();
+            Trigger trigger;
+            trigger.at = n;
+            trigger.fire = [&rig, fault = fault](const std::string& op,
+                                                 const std::vector<std::string>& paths) {
+                if (fault == Fault::kFail) {
+                    throw platform::PlatformError(op, paths, kInjected);
+                }
+                rig.Inject(fault);
+            };
+            const Outcome faulty = RunProgram(rig, trigger);
+            rig.Detach();
+            const Tree after = rig.Instrument();
+            const std::string what = std::string(name) + " at operation " + std::to_string(n) +
+                                     " (" + trigger.operation + ")";
+            std::string problems;
+
+            // The program ends with the report of what failed, or stops
+            // with a message before anything changed (the system folder
+            // gone, too little room); a full volume may also come too late
+            // to matter.
+            const bool refused =
+                !faulty.completed && after == before && !faulty.last_message.empty();
+            if (fault == Fault::kFail) {
+                if (faulty.last_message != platform::ErrorReportText(platform::PlatformError(
+                                               trigger.operation, trigger.paths, kInjected))) {
+                    problems +=
+                        "\n  not the report of the failed operation: " + faulty.last_message;
+                }
+            } else if (faulty.completed
+                           ? fault != Fault::kFull || after != reference
+                           : !refused && (!faulty.last_message.starts_with("The operation ") ||
+                                          faulty.last_message.find("\n" + rig.DrivePath()) ==
+                                              std::string::npos)) {
+                problems +=
+                    "\n  no report naming an operation on the instrument: " + faulty.last_message;
+            }
+            problems += Losses(before, reference, after);
+            if (const Tree now = rig.Staging(); now != staging) {
+                problems += "\n  the staging folder changed:" + Differences(staging, now);
+            }
+
+            Trigger second;
+            rig.Attach();
+            const Outcome again = RunProgram(rig, second);
+            rig.Detach();
+            if (!again.completed) {
+                problems += "\n  the second run failed: " + again.last_message;
+            } else if (const Tree last = rig.Instrument(); last != reference) {
+                problems +=
+                    "\n  the second run differs from a clean run:" + Differences(reference, last);
+            }
+            EXPECT_EQ(problems, "") << what;
+            ++tally.run;
+            tally.recovered += problems.empty() ? 1 : 0;
+        }
+        figures += std::string(", ") + name + " " + std::to_string(tally.recovered) + "/" +
+                   std::to_string(tally.run);
+        total.run += tally.run;
+        total.recovered += tally.recovered;
+    }
+    std::printf("Faults survived on %s: %d cases run, %d recovered (%ld operations%s)\n",
+                host_name.c_str(), total.run, total.recovered, clean.count, figures.c_str());
+    std::fflush(stdout);
+    return total;
+}
+
+}  // namespace velno::fault_test

@@ -1,0 +1,77 @@
+#pragma once
+
+// A typical update run on a real host once for each of its host operations,
+// with that operation failing, the drive vanishing just before it, or the
+// volume running out of space just before it. Each host supplies a rig that
+// seeds the instrument and the staging folder, reads them back and makes the
+// drive vanish or fill up; the matrix checks that the program ends with an
+// error report, that no installed file is lost or half-written, that the
+// staging folder is untouched, and that one more fault-free run leaves the
+// instrument exactly as one clean run does.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/contract.h"
+
+namespace velno::fault_test {
+
+enum class Fault { kFail, kVanish, kFull };
+
+// One file of the typical update: a path below the instrument's root or the
+// staging folder, "/"-separated, its content and its modification time in
+// seconds since 1970.
+struct SeedFile {
+    std::string path;
+    std::string content;
+    long long seconds;
+};
+
+struct Seed {
+    std::vector<std::string> folders;  // on the instrument, parents first
+    std::vector<SeedFile> instrument;
+    std::vector<SeedFile> staging;
+};
+
+// The typical update every case runs.
+const Seed& TypicalUpdate();
+
+// Relative path -> what identifies an entry: content, time, attributes.
+using Tree = std::map<std::string, std::string>;
+
+class Rig {
+public:
+    virtual ~Rig() = default;
+    // Why this host cannot show the fault, or empty text.
+    virtual std::string Unsupported(Fault fault) = 0;
+    // A fresh instrument and staging folder as the seed describes them. The
+    // instrument is left detached.
+    virtual void Reset(const Seed& seed) = 0;
+    // Makes the instrument available to the program (Linux: mounts it).
+    virtual void Attach() = 0;
+    // Ends any fault and makes the instrument readable to Instrument().
+    virtual void Detach() = 0;
+    // Makes the drive vanish or the volume full, now.
+    virtual void Inject(Fault fault) = 0;
+    // Every file and folder of the detached instrument, and of the staging
+    // folder.
+    virtual Tree Instrument() = 0;
+    virtual Tree Staging() = 0;
+    virtual platform::Platform& Host() = 0;
+    // The instrument's drive path as detection must find it.
+    virtual std::string DrivePath() = 0;
+    // The folder the program runs from (the staging folder's parent), or
+    // empty text when the host already knows it.
+    virtual std::string ApplicationFolder() = 0;
+};
+
+struct Tally {
+    int run = 0;
+    int recovered = 0;
+};
+
+// Runs every case the rig supports and prints one line with the counts.
+Tally RunFaultMatrix(Rig& rig, const std::string& host_name);
+
+}  // namespace velno::fault_test

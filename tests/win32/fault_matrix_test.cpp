@@ -1,0 +1,168 @@
+// The fault matrix through the Win32 host under Wine, on drive E: of the
+// prepared prefix, small enough to fill when the runner gives it a volume of
+// its own. It owns E:'s root while it runs, so CTest runs it alone.
+
+#include "fault/fault_matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/win32/text_conversion.h"
+#include "platform/win32/win32_platform.h"
+#include "test_folder.h"
+
+namespace velno::win32::testing {
+namespace {
+
+using fault_test::Fault;
+using fault_test::Tree;
+
+constexpr const char* kVolumeFile = ".velno-volume";
+constexpr const char* kFiller = "E:\\filler.bin";
+
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// The Unix folder behind drive E: (scripts/win32/wine-env.sh), seen through
+// Wine's drive Z:; empty outside Wine.
+std::string DriveFolder() {
+    wchar_t prefix[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024);
+    if (length == 0 || length >= 1024) {
+        return {};
+    }
+    return "Z:" + Backslashed(platform::win32::WideToUtf8(prefix) + "/velno-drives/e");
+}
+
+std::string TempFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return platform::win32::WideToUtf8(temp) + "velno-faults";
+}
+
+// Every entry below the folder: content, time and protecting attributes.
+void Walk(const std::string& folder, const std::string& prefix, Tree& tree) {
+    for (const std::string& name : Names(folder)) {
+        const std::string path = folder + "\\" + name;
+        const DWORD attributes = Attributes(path);
+        std::string bits = " attributes ";
+        bits += static_cast<char>('0' + (attributes & 7));
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[prefix + name + "\\"] = bits;
+            Walk(path, prefix + name + "\\", tree);
+        } else {
+            tree[prefix + name] =
+                ReadBytes(path) + "@" + std::to_string(ModifiedTicks(path)) + bits;
+        }
+    }
+}
+
+class WineRig : public fault_test::Rig {
+public:
+    std::string Unsupported(Fault fault) override {
+        ULARGE_INTEGER total{};
+        if (fault == Fault::kFull && (!GetDiskFreeSpaceExW(L"E:\\", nullptr, &total, nullptr) ||
+                                      total.QuadPart > 16 * 1024 * 1024)) {
+            return "drive E: is not a small volume of its own: "
+                   "scripts/win32/wine-run-small-drive.sh makes one as root";
+        }
+        return fault == Fault::kVanish && DriveFolder().empty()
+                   ? "WINEPREFIX is not set: the drive's folder is unknown"
+                   : "";
+    }
+
+    void Reset(const fault_test::Seed& seed) override {
+        Detach();
+        for (const std::string& name : Names("E:")) {
+            if (name != kVolumeFile) {
+                RemoveTree(Wide("E:\\" + name));
+                DeleteFileW(Wide("E:\\" + name).c_str());
+            }
+        }
+        RemoveTree(Wide(app_));
+        for (const std::string& folder : {app_, app_ + "\\mtmp"}) {
+            CreateDirectoryW(Wide(folder).c_str(), nullptr);
+        }
+        for (const std::string& folder : seed.folders) {
+            CreateDirectoryW(Wide("E:\\" + Backslashed(folder)).c_str(), nullptr);
+        }
+        const auto put = [](const std::string& path, const fault_test::SeedFile& file) {
+            WriteBytes(path, file.content);
+            SetModifiedTicks(path, 116'444'736'000'000'000ULL + file.seconds * 10'000'000ULL);
+        };
+        for (const auto& file : seed.instrument) {
+            put("E:\\" + Backslashed(file.path), file);
+        }
+        for (const auto& file : seed.staging) {
+            put(app_ + "\\" + Backslashed(file.path), file);
+        }
+    }
+
+    void Attach() override {}
+
+    void Detach() override {
+        if (vanished_) {
+            EXPECT_TRUE(
+                MoveFileW(Wide(DriveFolder() + "-gone").c_str(), Wide(DriveFolder()).c_str()));
+            vanished_ = false;
+        }
+        DeleteFileW(Wide(kFiller).c_str());
+    }
+
+    // The drive's folder goes, and every path on E: is then not found; or a
+    // filler takes all the room left.
+    void Inject(Fault fault) override {
+        if (fault == Fault::kFull) {
+            const HANDLE file = CreateFileW(Wide(kFiller).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            const std::string block(64 * 1024, 'f');
+            DWORD written = 1;
+            while (written > 0 && WriteFile(file, block.data(), static_cast<DWORD>(block.size()),
+                                            &written, nullptr)) {
+            }
+            CloseHandle(file);
+            return;
+        }
+        vanished_ = MoveFileW(Wide(DriveFolder()).c_str(), Wide(DriveFolder() + "-gone").c_str());
+        EXPECT_TRUE(vanished_) << DriveFolder();
+    }
+
+    Tree Instrument() override {
+        Tree tree;
+        Walk("E:", "", tree);
+        tree.erase(kVolumeFile);
+        return tree;
+    }
+
+    Tree Staging() override {
+        Tree tree;
+        Walk(app_, "", tree);
+        return tree;
+    }
+
+    platform::Platform& Host() override { return host_; }
+    std::string DrivePath() override { return "E:"; }
+    std::string ApplicationFolder() override { return app_; }
+
+private:
+    platform::win32::Win32Platform host_;
+    const std::string app_ = TempFolder();
+    bool vanished_ = false;
+};
+
+TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
+    if (!RigDriveReady()) {
+        GTEST_SKIP() << "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
+    }
+    WineRig rig;
+    const fault_test::Tally tally = fault_test::RunFaultMatrix(rig, "Windows (Wine)");
+    rig.Reset({});
+    RemoveTree(Wide(TempFolder()));
+    EXPECT_GT(tally.run, 0);
+}
+
+}  // namespace
+}  // namespace velno::win32::testing
