@@ -5,7 +5,6 @@ namespace velno::app {
 namespace {
 
 constexpr const char* kFileSystemClass = "Scripting.FileSystemObject";
-constexpr const char* kNotFoundMessage = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
 
 bool Qualifies(platform::Drive& drive) {
     // Type first, then readiness: a drive that is not a ready fixed disk is
@@ -43,7 +42,7 @@ void Form1::DetectInstrument() {
         if (!instrument_.drive_path.empty()) {
             return;
         }
-        if (user_.ShowMessage(kNotFoundMessage, platform::Buttons::kRetryCancel,
+        if (user_.ShowMessage(std::string(kNotFoundMessage), platform::Buttons::kRetryCancel,
                               platform::Icon::kNone) != platform::Answer::kRetry) {
             user_.EndProgram();
         }

@@ -12,7 +12,7 @@ namespace velno::app {
 
 // The updater's window logic: it owns the shared records for the program's
 // life and handles the window's two events, loading and a button press.
-// The front end draws the window and forwards those events here.
+// The controller (app/controller.h) hands those events on to it.
 class Form1 {
 public:
     Form1(platform::Platform& platform, platform::UserServices& user, View& view);

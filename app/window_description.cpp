@@ -1,6 +1,6 @@
 #include "app/window_description.h"
 
-#include <stdexcept>
+#include <algorithm>
 
 namespace velno::app {
 
@@ -17,7 +17,7 @@ constexpr std::string_view kLabel1Text =
     "running , the leds at the right side will flash . The keyboard will reboot automatically "
     "when completed .";
 
-const WindowDescription kForm1{
+constexpr WindowDescription kForm1{
     .name = "Form1",
     .creation_title = "VELNO5 updater",
     .client_width_twips = 8445,
@@ -26,30 +26,6 @@ const WindowDescription kForm1{
     .design_top_twips = 3315,
     .initial_focus = Control::kStartButton,
     .controls = {{
-        {Control::kStartButton,
-         "Command1",
-         0,
-         ControlKind::kPushButton,
-         "Start Updating",
-         {360, 2280, 1815, 495},
-         0,
-         true,
-         true,
-         std::nullopt,
-         kBlack,
-         Alignment::kCentre},
-        {Control::kExitButton,
-         "Command1",
-         1,
-         ControlKind::kPushButton,
-         "Exit",
-         {6240, 2280, 1815, 495},
-         1,
-         true,
-         true,
-         std::nullopt,
-         kBlack,
-         Alignment::kCentre},
         {Control::kLabel1,
          "Label1",
          -1,
@@ -110,8 +86,43 @@ const WindowDescription kForm1{
          std::nullopt,
          kBlack,
          Alignment::kLeft},
+        {Control::kStartButton,
+         "Command1",
+         0,
+         ControlKind::kPushButton,
+         "Start Updating",
+         {360, 2280, 1815, 495},
+         0,
+         true,
+         true,
+         std::nullopt,
+         kBlack,
+         Alignment::kCentre},
+        {Control::kExitButton,
+         "Command1",
+         1,
+         ControlKind::kPushButton,
+         "Exit",
+         {6240, 2280, 1815, 495},
+         1,
+         true,
+         true,
+         std::nullopt,
+         kBlack,
+         Alignment::kCentre},
     }},
 };
+
+// Each control stands at the place its Control value gives.
+constexpr bool IndexedByControl() {
+    for (std::size_t i = 0; i < kForm1.controls.size(); ++i) {
+        if (IndexOf(kForm1.controls[i].id) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(IndexedByControl());
 
 }  // namespace
 
@@ -120,38 +131,16 @@ Rect ControlDescription::Pixels() const {
             twips.height / kTwipsPerPixel};
 }
 
-const ControlDescription& WindowDescription::Find(Control id) const {
-    for (const ControlDescription& control : controls) {
-        if (control.id == id) {
-            return control;
-        }
+std::array<Control, kControlCount> WindowDescription::TabOrder() const {
+    std::array<Control, kControlCount> order{};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = controls[i].id;
     }
-    throw std::logic_error("control not described");
+    std::sort(order.begin(), order.end(),
+              [this](Control a, Control b) { return Of(a).tab_index < Of(b).tab_index; });
+    return order;
 }
 
 const WindowDescription& Form1Description() { return kForm1; }
-
-ControlState StateOf(WindowState state, Control control) {
-    const bool ready = state == WindowState::kReady;
-    const bool running =
-        state == WindowState::kRunningPreparing || state == WindowState::kRunningPositionList;
-    const bool completed = state == WindowState::kCompleted;
-    switch (control) {
-        case Control::kLabel4:
-            return {ready, true};
-        case Control::kLabel2:
-        case Control::kLabel3:
-            return {running, true};
-        case Control::kLabel1:
-            return {completed, true};
-        case Control::kProgressBar1:
-            return {state == WindowState::kRunningPositionList, true};
-        case Control::kStartButton:
-            return {true, ready};
-        case Control::kExitButton:
-            return {true, ready || completed};
-    }
-    return {false, false};
-}
 
 }  // namespace velno::app

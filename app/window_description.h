@@ -1,10 +1,12 @@
 #pragma once
 
 // The updater's window, described once: every control with its text,
-// geometry, font, colour, alignment, tab order and creation state. Front ends
-// draw from this and never restate it.
+// geometry, font, colour, alignment, tab order and creation state, and the
+// texts of the window's own message boxes. Front ends draw from this and
+// never restate it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -15,7 +17,15 @@ namespace velno::app {
 
 using update::Control;
 
+// The number of controls; arrays of them are indexed by Control.
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::kExitButton) + 1;
+
+constexpr std::size_t IndexOf(Control control) { return static_cast<std::size_t>(control); }
+
 constexpr int kTwipsPerPixel = 15;  // at 96 dots per inch
+
+// ProgressBar1 runs from 0 to this, in whole steps.
+inline constexpr int kProgressMaximum = 100;
 
 enum class ControlKind { kLabel, kPushButton, kProgressBar };
 enum class Alignment { kLeft, kCentre };
@@ -66,11 +76,16 @@ struct WindowDescription {
     int design_left_twips;  // of the client area, from the screen's corner
     int design_top_twips;
     Control initial_focus;
-    std::array<ControlDescription, 7> controls;
+    // In the order of Control.
+    std::array<ControlDescription, kControlCount> controls;
 
     int ClientWidthPixels() const { return client_width_twips / kTwipsPerPixel; }
     int ClientHeightPixels() const { return client_height_twips / kTwipsPerPixel; }
-    const ControlDescription& Find(Control id) const;
+    const ControlDescription& Of(Control id) const { return controls[IndexOf(id)]; }
+    // The controls in the order of their tab indexes: the order the keyboard
+    // focus moves in, and the order in which they are stacked, the first on
+    // top.
+    std::array<Control, kControlCount> TabOrder() const;
 };
 
 const WindowDescription& Form1Description();
@@ -79,14 +94,10 @@ const WindowDescription& Form1Description();
 // number's text.
 inline constexpr std::string_view kCaptionPrefix = "VELNO4 updater     Serial N.  ";
 
-// The window's states, with which controls each shows and enables.
-enum class WindowState { kReady, kRunningPreparing, kRunningPositionList, kCompleted };
+// Detection's question when no instrument is connected (Retry, Cancel).
+inline constexpr std::string_view kNotFoundMessage = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
 
-struct ControlState {
-    bool visible;
-    bool enabled;
-};
-
-ControlState StateOf(WindowState state, Control control);
+// The title every message box of the program carries.
+inline constexpr std::string_view kApplicationTitle = "VELNO updater";
 
 }  // namespace velno::app

@@ -4,9 +4,8 @@
 # run. Prints the figures; targets: start-up under 150 ms, peak memory
 # under 60 MB.
 #
-# Usage: bench/run-bench.sh [BUILD_DIR] [RUNS]
-# BUILD_DIR defaults to build-bench in the repository (configured Release
-# when new); it must build the targets velno-updater and velno_bench_startup.
+# Usage: bench/run-bench.sh [RUNS]
+# Builds and measures the release preset's program (build/release).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,16 +13,13 @@ repo=$(cd "$here/.." && pwd)
 # shellcheck source-path=SCRIPTDIR/../scripts/demo
 source "$repo/scripts/demo/instrument.sh"
 
-build_dir=${1:-$repo/build-bench}
-runs=${2:-15}
+build_dir=$repo/build/release
+runs=${1:-15}
 
 velno_trap_cleanup
 
 velno_install_packages
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build_dir" --target velno-updater velno_bench_startup -j2 >/dev/null
+velno_build "$repo" velno-updater velno_bench_startup >/dev/null
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build_dir/CMakeCache.txt")
 
 work=$(mktemp -d /tmp/velno-bench.XXXXXX)

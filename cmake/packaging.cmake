@@ -50,7 +50,8 @@ install(CODE "
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/deploy-libraries.cmake COMPONENT portable)
 
 # --- system package ----------------------------------------------------------
-install(TARGETS velno-updater velno-check RUNTIME DESTINATION bin COMPONENT system)
+# The program and its icon: app/qt/CMakeLists.txt.
+install(TARGETS velno-check RUNTIME DESTINATION bin COMPONENT system)
 install(CODE "file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/velno-updater\")"
   COMPONENT system)
 install(FILES ${VELNO_OWNERS_README} DESTINATION share/doc/velno-updater RENAME README.txt
@@ -78,8 +79,8 @@ set(CPACK_DEBIAN_SYSTEM_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-components.cmake)
 include(CPack)
 
-# The package test's probe (scripts/package/test-linux-package.sh).
-if(VELNO_TESTS)
-  add_library(velno_message_probe SHARED ${CMAKE_CURRENT_LIST_DIR}/../tests/package/message_probe.cpp)
-  target_link_libraries(velno_message_probe PRIVATE Qt6::Widgets)
-endif()
+# The package test's probe (scripts/package/test-linux-package.sh), built
+# only when asked for by name, so that the release build holds no test code.
+add_library(velno_message_probe SHARED EXCLUDE_FROM_ALL
+            ${CMAKE_CURRENT_LIST_DIR}/../tests/package/message_probe.cpp)
+target_link_libraries(velno_message_probe PRIVATE Qt6::Widgets)

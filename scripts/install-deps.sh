@@ -16,6 +16,8 @@ packages=(
   fuse3 fusefat dosfstools mtools
   # The fuzz target: clang with libFuzzer and the sanitizers' runtimes.
   clang-14 libclang-rt-14-dev
+  # The vfat tests' VM; its kernel and busybox are fetched by scripts/vfat/run-in-vm.sh.
+  qemu-system-x86 cpio xz-utils
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
   # Packages for owners: the .deb's dependencies (dpkg-shlibdeps), the

@@ -1,3 +1,4 @@
+#include "update/messages.h"
 #include "update/update.h"
 
 namespace velno::update {
@@ -20,9 +21,8 @@ void BackUpMemoryImages(UpdateContext& context) {
             // A saved image newer than the one in the root is replaced only
             // when the user says so; an equal time counts as up to date.
             if (image->DateLastModified() < saved->DateLastModified() &&
-                context.user.ShowMessage(
-                    "Software file is older than saved one , OverWrite saved ??",
-                    platform::Buttons::kYesNo, platform::Icon::kNone) != platform::Answer::kYes) {
+                context.user.ShowMessage(std::string(kOverwriteQuestion), platform::Buttons::kYesNo,
+                                         platform::Icon::kNone) != platform::Answer::kYes) {
                 continue;
             }
             fs.DeleteFile(saved_path, true);

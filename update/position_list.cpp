@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "update/messages.h"
 #include "update/update.h"
 
 namespace velno::update {
@@ -39,7 +40,7 @@ void ApplyInstall(UpdateContext& context, const std::string& line) {
     }
     CreateDestinationFolder(context, *entry);
     if (!fs.FileExists(entry->staged)) {
-        context.user.ShowMessage("File " + entry->name + " not found", platform::Buttons::kOk,
+        context.user.ShowMessage(MissingFileMessage(entry->name), platform::Buttons::kOk,
                                  platform::Icon::kNone);
         return;
     }

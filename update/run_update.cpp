@@ -1,3 +1,4 @@
+#include "update/messages.h"
 #include "update/paths.h"
 #include "update/update.h"
 
@@ -13,8 +14,8 @@ constexpr unsigned kProtectingBits =
     platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
 constexpr unsigned kHiddenSystem = platform::kAttrHidden | platform::kAttrSystem;
 
-[[noreturn]] void Stop(UpdateContext& context, const char* message) {
-    context.user.ShowMessage(message, Buttons::kOk, Icon::kCritical);
+[[noreturn]] void Stop(UpdateContext& context, std::string_view message) {
+    context.user.ShowMessage(std::string(message), Buttons::kOk, Icon::kCritical);
     context.user.EndProgram();
 }
 
@@ -39,11 +40,11 @@ void RunUpdate(UpdateContext& context) {
     // anything on the instrument changes.
     BuildStagingPaths(paths, runtime.ApplicationFolder());
     if (!fs.FileExists(paths.position_file)) {
-        Stop(context, "Position file not found ");
+        Stop(context, kPositionFileNotFound);
     }
     BuildInstrumentPaths(paths, drive_path);
     if (!fs.FolderExists(paths.system_folder)) {
-        Stop(context, "System folder not found !");
+        Stop(context, kSystemFolderNotFound);
     }
     CheckFreeSpace(context);
 

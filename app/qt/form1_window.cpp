@@ -7,16 +7,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <algorithm>
-#include <cmath>
-#include <vector>
 
 namespace velno::qt {
 
 namespace {
-
-// The bar's range: whole percents, as the logic expects.
-constexpr int kProgressMaximum = 100;
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -66,7 +60,7 @@ QLabel* CreateLabel(const app::ControlDescription& control, QWidget* parent) {
 
 }  // namespace
 
-Form1Window::Form1Window(const app::WindowDescription& description) : description_(description) {
+Form1Window::Form1Window(const app::WindowDescription& description) {
     setObjectName(ToQString(description.name));
     setWindowTitle(ToQString(description.creation_title));
     setWindowIcon(QIcon(QStringLiteral(":/velno/velno-updater-48.png")));
@@ -84,9 +78,21 @@ Form1Window::Form1Window(const app::WindowDescription& description) : descriptio
         widget->setGeometry(PixelRect(control));
         widget->setVisible(control.visible_at_creation);
         widget->setEnabled(control.enabled_at_creation);
-        controls_.at(static_cast<std::size_t>(control.id)) = widget;
+        controls_[app::IndexOf(control.id)] = widget;
     }
-    ChainTabOrder();
+    // Keyboard focus moves through the controls that take it in the order
+    // of their tab indexes.
+    QWidget* previous = nullptr;
+    for (const app::Control control : description.TabOrder()) {
+        QWidget* widget = ControlWidget(control);
+        if ((widget->focusPolicy() & Qt::TabFocus) == 0) {
+            continue;
+        }
+        if (previous != nullptr) {
+            setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
     ControlWidget(description.initial_focus)->setFocus(Qt::OtherFocusReason);
 }
 
@@ -99,12 +105,12 @@ QWidget* Form1Window::CreateControl(const app::ControlDescription& control) {
             button->setAutoDefault(false);
             button->setDefault(false);
             const int index = control.index;
-            connect(button, &QPushButton::clicked, this, [this, index] { Press(index); });
+            connect(button, &QPushButton::clicked, this, [this, index] { Pressed(index); });
             return button;
         }
         case app::ControlKind::kProgressBar: {
             auto* bar = new QProgressBar(this);
-            bar->setRange(0, kProgressMaximum);
+            bar->setRange(0, app::kProgressMaximum);
             bar->setValue(0);
             bar->setTextVisible(false);
             return bar;
@@ -113,60 +119,24 @@ QWidget* Form1Window::CreateControl(const app::ControlDescription& control) {
     return new QWidget(this);
 }
 
-// Keyboard focus moves through the controls that take it in the order of
-// their tab indexes.
-void Form1Window::ChainTabOrder() {
-    std::vector<const app::ControlDescription*> ordered;
-    for (const app::ControlDescription& control : description_.controls) {
-        ordered.push_back(&control);
-    }
-    std::sort(ordered.begin(), ordered.end(),
-              [](const auto* a, const auto* b) { return a->tab_index < b->tab_index; });
-    QWidget* previous = nullptr;
-    for (const app::ControlDescription* control : ordered) {
-        QWidget* widget = ControlWidget(control->id);
-        if ((widget->focusPolicy() & Qt::TabFocus) == 0) {
-            continue;
-        }
-        if (previous != nullptr) {
-            setTabOrder(previous, widget);
-        }
-        previous = widget;
-    }
+void Form1Window::Show() {
+    show();
+    raise();
+    activateWindow();
 }
 
-void Form1Window::Attach(app::Form1& form, platform::UserServices& user) {
-    form_ = &form;
-    user_ = &user;
-}
-
-QWidget* Form1Window::ControlWidget(app::Control control) const {
-    return controls_.at(static_cast<std::size_t>(control));
-}
-
-void Form1Window::Press(int index) {
-    if (form_ == nullptr || user_ == nullptr) {
-        return;
-    }
-    const bool carry_on = app::RunAtEventBoundary(
-        *user_, [this, index] { form_->DispatchCommand(static_cast<std::int16_t>(index)); });
-    if (!carry_on) {
-        EndProgram();
-    }
-}
-
-void Form1Window::EndProgram() {
-    ended_ = true;
+void Form1Window::Close() {
+    closing_ = true;
     close();
     QCoreApplication::quit();
 }
 
 void Form1Window::closeEvent(QCloseEvent* event) {
-    if (!ended_ && form_ != nullptr && form_->Running()) {
+    if (!closing_ && !CloseRequested()) {
         event->ignore();
         return;
     }
-    ended_ = true;
+    closing_ = true;
     event->accept();
     QCoreApplication::quit();
 }
@@ -183,13 +153,8 @@ void Form1Window::SetEnabled(app::Control control, bool enabled) {
     ControlWidget(control)->setEnabled(enabled);
 }
 
-void Form1Window::SetProgressValue(float value) {
-    progress_value_ = value;
-    auto* bar = static_cast<QProgressBar*>(ControlWidget(app::Control::kProgressBar1));
-    const float clamped = std::clamp(value, 0.0F, static_cast<float>(kProgressMaximum));
-    bar->setValue(static_cast<int>(std::floor(clamped)));
+void Form1Window::SetBarPosition(int position) {
+    static_cast<QProgressBar*>(ControlWidget(app::Control::kProgressBar1))->setValue(position);
 }
-
-float Form1Window::ProgressMax() { return static_cast<float>(kProgressMaximum); }
 
 }  // namespace velno::qt

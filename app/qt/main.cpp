@@ -3,15 +3,16 @@
 
 #include <QApplication>
 
-#include "app/qt/program.h"
+#include "app/controller.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/user_services.h"
 #include "platform/linux/linux_platform.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     velno::platform::linux_host::LinuxPlatform platform;
-    velno::qt::Program program(platform);
-    if (!program.Start()) {
-        return 0;
-    }
-    return QApplication::exec();
+    velno::qt::Form1Window window;
+    velno::qt::QtUserServices user(&window);
+    velno::app::Controller controller(platform, user, window);
+    return controller.Run([] { QApplication::exec(); });
 }

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "app/window_description.h"
+
 namespace velno::qt {
 
 namespace {
@@ -80,8 +82,9 @@ platform::Answer QtUserServices::ShowMessage(const std::string& text, platform::
                                              platform::Icon icon) {
     QWidget* parent = (window_ != nullptr && window_->isVisible()) ? window_.data() : nullptr;
     MessageBox box(icon == platform::Icon::kCritical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                   QString::fromUtf8(kApplicationTitle), QString::fromStdString(text),
-                   ButtonsOf(buttons), parent);
+                   QString::fromUtf8(app::kApplicationTitle.data(),
+                                     static_cast<qsizetype>(app::kApplicationTitle.size())),
+                   QString::fromStdString(text), ButtonsOf(buttons), parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(DefaultOf(buttons));
     box.setWindowModality(Qt::ApplicationModal);

@@ -9,9 +9,6 @@ class QWidget;
 
 namespace velno::qt {
 
-// The title every message box of the program carries.
-inline constexpr char kApplicationTitle[] = "VELNO updater";
-
 // The user services of the logic, with Qt: modal message boxes, event
 // processing, and ending the program.
 class QtUserServices : public platform::UserServices {

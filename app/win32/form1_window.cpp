@@ -1,7 +1,6 @@
 #include "app/win32/form1_window.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "app/win32/dpi.h"
@@ -14,7 +13,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"VelnoUpdaterForm1";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr int kProgressMaximum = 100;
 constexpr int kFirstControlId = 100;
 
 COLORREF ColourRef(const app::Colour& colour) { return RGB(colour.red, colour.green, colour.blue); }
@@ -102,28 +100,24 @@ Form1Window::~Form1Window() {
 
 void Form1Window::CreateControls(HINSTANCE instance) {
     // Created in tab order: that is the order Tab moves the focus in, and
-    // the earlier control lies above a later one where they overlap.
-    std::array<std::size_t, 7> order{};
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
-    }
-    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-        return description_.controls[a].tab_index < description_.controls[b].tab_index;
-    });
-    for (std::size_t position : order) {
-        const app::ControlDescription& control = description_.controls[position];
+    // the earlier control lies above a later one where they overlap. Each
+    // control's id is its Control value past kFirstControlId.
+    for (const app::Control id : description_.TabOrder()) {
+        const app::ControlDescription& control = description_.Of(id);
         const std::wstring text =
             control.kind == app::ControlKind::kProgressBar ? std::wstring() : Wide(control.text);
-        controls_[position] = CreateWindowExW(
+        HWND& handle = controls_[app::IndexOf(id)];
+        handle = CreateWindowExW(
             0, ClassOf(control.kind), text.c_str(), StyleOf(control), 0, 0, 0, 0, window_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + position)), instance,
-            nullptr);
-        if (controls_[position] == nullptr) {
+            reinterpret_cast<HMENU>(
+                static_cast<INT_PTR>(kFirstControlId + static_cast<int>(app::IndexOf(id)))),
+            instance, nullptr);
+        if (handle == nullptr) {
             platform::win32::ThrowLastError("CreateWindow", {std::string(control.name)});
         }
         if (control.kind == app::ControlKind::kProgressBar) {
-            SendMessageW(controls_[position], PBM_SETRANGE32, 0, kProgressMaximum);
-            SendMessageW(controls_[position], PBM_SETPOS, 0, 0);
+            SendMessageW(handle, PBM_SETRANGE32, 0, app::kProgressMaximum);
+            SendMessageW(handle, PBM_SETPOS, 0, 0);
         }
     }
 }
@@ -174,11 +168,6 @@ void Form1Window::Layout(UINT dpi, bool resize_window) {
     DeleteObject(old_button_font);
 }
 
-void Form1Window::Attach(app::Form1& form, platform::UserServices& user) {
-    form_ = &form;
-    user_ = &user;
-}
-
 void Form1Window::Show() {
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
@@ -186,24 +175,19 @@ void Form1Window::Show() {
     SetFocus(ControlHandle(description_.initial_focus));
 }
 
-void Form1Window::EndProgram() {
+void Form1Window::Close() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
 }
 
-HWND Form1Window::ControlHandle(app::Control control) const {
-    for (std::size_t i = 0; i < controls_.size(); ++i) {
-        if (description_.controls[i].id == control) {
-            return controls_[i];
-        }
+const app::ControlDescription* Form1Window::ControlOf(HWND child) const {
+    const int position = GetDlgCtrlID(child) - kFirstControlId;
+    if (position < 0 || position >= static_cast<int>(app::kControlCount) ||
+        controls_[static_cast<std::size_t>(position)] != child) {
+        return nullptr;
     }
-    return nullptr;
-}
-
-std::size_t Form1Window::Position(HWND control) const {
-    return static_cast<std::size_t>(std::find(controls_.begin(), controls_.end(), control) -
-                                    controls_.begin());
+    return &description_.controls[static_cast<std::size_t>(position)];
 }
 
 void Form1Window::SetCaption(const std::string& caption) {
@@ -218,22 +202,9 @@ void Form1Window::SetEnabled(app::Control control, bool enabled) {
     EnableWindow(ControlHandle(control), enabled ? TRUE : FALSE);
 }
 
-void Form1Window::SetProgressValue(float value) {
-    const float clamped = std::clamp(value, 0.0F, static_cast<float>(kProgressMaximum));
+void Form1Window::SetBarPosition(int position) {
     SendMessageW(ControlHandle(app::Control::kProgressBar1), PBM_SETPOS,
-                 static_cast<WPARAM>(std::lround(clamped)), 0);
-}
-
-float Form1Window::ProgressMax() { return static_cast<float>(kProgressMaximum); }
-
-void Form1Window::Press(int index) {
-    if (form_ == nullptr || user_ == nullptr) {
-        return;
-    }
-    if (!app::RunAtEventBoundary(
-            *user_, [this, index] { form_->DispatchCommand(static_cast<std::int16_t>(index)); })) {
-        EndProgram();
-    }
+                 static_cast<WPARAM>(position), 0);
 }
 
 LRESULT CALLBACK Form1Window::WindowProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -258,19 +229,17 @@ LRESULT Form1Window::HandleMessage(HWND window, UINT message, WPARAM w, LPARAM l
     switch (message) {
         case WM_COMMAND:
             if (HIWORD(w) == BN_CLICKED) {
-                const std::size_t position = Position(reinterpret_cast<HWND>(l));
-                if (position < controls_.size() &&
-                    description_.controls[position].kind == app::ControlKind::kPushButton) {
-                    Press(description_.controls[position].index);
+                const app::ControlDescription* control = ControlOf(reinterpret_cast<HWND>(l));
+                if (control != nullptr && control->kind == app::ControlKind::kPushButton) {
+                    Pressed(control->index);
                 }
                 return 0;
             }
             break;
         case WM_CTLCOLORSTATIC: {
-            const std::size_t position = Position(reinterpret_cast<HWND>(l));
-            if (position < controls_.size()) {
+            if (const app::ControlDescription* control = ControlOf(reinterpret_cast<HWND>(l))) {
                 const HDC dc = reinterpret_cast<HDC>(w);
-                SetTextColor(dc, ColourRef(description_.controls[position].colour));
+                SetTextColor(dc, ColourRef(control->colour));
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
@@ -287,7 +256,7 @@ LRESULT Form1Window::HandleMessage(HWND window, UINT message, WPARAM w, LPARAM l
         case WM_CLOSE:
             // Closing while a run is in progress would leave the instrument
             // half updated with its system folder unprotected.
-            if (form_ != nullptr && form_->Running()) {
+            if (!CloseRequested()) {
                 return 0;
             }
             DestroyWindow(window);

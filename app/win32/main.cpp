@@ -1,6 +1,6 @@
 // velno-updater.exe: the updater's Windows program.
 
-#include "app/form1.h"
+#include "app/controller.h"
 #include "app/win32/form1_window.h"
 #include "app/win32/user_services.h"
 #include "platform/win32/win32_platform.h"
@@ -10,21 +10,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*command_
     using namespace velno;
     platform::win32::Win32Platform platform;
     win32::Win32UserServices user;
-    const bool completed = app::RunAtEventBoundary(user, [&] {
+    // A window that cannot be created is reported like any failure.
+    int status = app::Controller::kFailure;
+    app::RunAtEventBoundary(user, [&] {
         win32::Form1Window window(instance);
-        app::Form1 form(platform, user, window);
-        window.Attach(form, user);
         user.SetOwner(window.Handle());
-        // The load handler runs before the window is first shown; the window
-        // is shown only when it returns.
-        if (!app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); })) {
-            return;
-        }
-        window.Show();
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            win32::DispatchWindowMessage(window.Handle(), message);
-        }
+        app::Controller controller(platform, user, window);
+        status = controller.Run([&window] {
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                win32::DispatchWindowMessage(window.Handle(), message);
+            }
+        });
     });
-    return completed ? 0 : 1;
+    return status;
 }

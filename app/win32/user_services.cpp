@@ -1,5 +1,6 @@
 #include "app/win32/user_services.h"
 
+#include "app/window_description.h"
 #include "platform/win32/text_conversion.h"
 
 namespace velno::win32 {
@@ -46,7 +47,8 @@ platform::Answer Win32UserServices::ShowMessage(const std::string& text, platfor
         flags |= MB_ICONERROR;
     }
     const std::wstring wide = platform::win32::Utf8ToWide(text);
-    return AnswerOf(MessageBoxW(owner, wide.c_str(), kApplicationTitle, flags));
+    const std::wstring title = platform::win32::Utf8ToWide(app::kApplicationTitle);
+    return AnswerOf(MessageBoxW(owner, wide.c_str(), title.c_str(), flags));
 }
 
 void Win32UserServices::PumpEvents() {

@@ -5,9 +5,6 @@
 
 namespace velno::win32 {
 
-// The title every message box of the program carries.
-inline constexpr wchar_t kApplicationTitle[] = L"VELNO updater";
-
 // Message boxes and event processing for the logic, on the Win32 API.
 class Win32UserServices : public platform::UserServices {
 public:

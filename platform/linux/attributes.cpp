@@ -9,8 +9,10 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/contract.h"
+#include "platform/errors.h"
 #include "platform/linux/file_io.h"
 #include "platform/linux/system_error.h"
 
@@ -82,18 +84,19 @@ void WriteAttributes(const std::string& native, const std::string& text, unsigne
             ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &new_attributes) == 0) {
             return;
         }
-        // The kernel lets only a privileged process change the system bit.
-        // An ordinary user's desktop mount cannot, so the system bit is then
-        // left as it is, like a bit the volume cannot hold, and the others
-        // are still set.
-        std::uint32_t without_system =
-            (new_attributes & ~std::uint32_t{ATTR_SYS}) | (old_attributes & ATTR_SYS);
-        if (errno == EPERM && without_system != new_attributes &&
-            (without_system == old_attributes ||
-             ::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &without_system) == 0)) {
-            return;
+        // The owner of a kernel FAT mount may set and clear every one of
+        // these bits. A volume mounted with sys_immutable refuses any change
+        // to an entry that has or gets the system bit, even to root: that is
+        // reported, never passed over, so that a run stops at its first
+        // change instead of going on with a system folder it cannot protect.
+        const int error = errno;
+        if (error == EPERM && ((old_attributes | new_attributes) & ATTR_SYS) != 0) {
+            throw PlatformError(kOperation, {text},
+                                std::string(std::strerror(error)) +
+                                    " (the volume does not let the system attribute change; "
+                                    "it may be mounted with the option sys_immutable)");
         }
-        ThrowSystemError(kOperation, {text}, errno);
+        ThrowSystemError(kOperation, {text}, error);
     }
     const bool want_read_only = (bits & kAttrReadOnly) != 0;
     if (want_read_only == HasNoWriteBits(target.info)) {

@@ -52,13 +52,13 @@ velno_trap_cleanup() {
     trap 'exit 143' TERM
 }
 
-# velno_build SOURCE BUILD_DIR: the program, optimised, without the tests.
+# velno_build SOURCE [TARGET...]: the optimised build of the release preset
+# (build/release, without the tests); the program by default.
 velno_build() {
-    local source=$1 build=$2
-    if [ ! -f "$build/CMakeCache.txt" ]; then
-        cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELNO_TESTS=OFF >/dev/null
-    fi
-    cmake --build "$build" --target velno-updater -j2
+    local source=$1
+    shift
+    (cd "$source" && cmake --preset release >/dev/null &&
+        cmake --build --preset release --target "${@:-velno-updater}")
 }
 
 # A file of SIZE bytes of random data with a given modification time.

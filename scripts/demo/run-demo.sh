@@ -10,7 +10,7 @@
 # before and after. Everything is unmounted and removed on exit, Ctrl-C
 # included.
 #
-# Environment: VELNO_BUILD_DIR (default build-demo in the repository),
+# The program is the release preset's (build/release). Environment:
 # VELNO_SHOTS_DIR (where the screenshots go; default demo-screenshots in the
 # build folder), VELNO_HEADLESS=1 to use the virtual display even when a
 # display is present.
@@ -21,14 +21,14 @@ repo=$(cd "$here/../.." && pwd)
 # shellcheck source-path=SCRIPTDIR
 source "$here/instrument.sh"
 
-build_dir=${VELNO_BUILD_DIR:-$repo/build-demo}
+build_dir=$repo/build/release
 shots_dir=${VELNO_SHOTS_DIR:-$build_dir/demo-screenshots}
 
 velno_trap_cleanup
 
 velno_install_packages
 velno_log "Building the program in $build_dir"
-velno_build "$repo" "$build_dir"
+velno_build "$repo"
 
 work=$(mktemp -d /tmp/velno-demo.XXXXXX)
 image=$work/velno.img

@@ -3,7 +3,8 @@
 # stages an update beside the program, starts it, finds its window by the
 # caption with the instrument's serial number, presses "Start Updating" with
 # the mouse, answers every message box by mouse, presses "Exit", and checks
-# the files on drive E: afterwards. Keeps a screenshot of the completed
+# the files on drive E: afterwards, and the exit status: 0 after Exit,
+# non-zero after a failed precondition. Keeps a screenshot of the completed
 # window.
 #
 # usage: smoke-test.sh PROGRAM.exe NAME SCREENSHOT.png
@@ -149,20 +150,29 @@ else
     fail "no screenshot"
 fi
 
+# Waits for the program to end and checks its exit status: "zero" or
+# "non-zero".
+expect_exit() {  # expected when
+    local status=0
+    for _ in $(seq 1 40); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "the program did not end $2"
+        kill "$pid" 2>/dev/null || true
+        return
+    fi
+    wait "$pid" || status=$?
+    case "$1:$status" in
+        zero:0 | non-zero:[1-9]*) ;;
+        *) fail "the program ended $2 with status $status" ;;
+    esac
+}
+
 # "Exit": Command1 index 1 at 416, 152, 121 x 33 pixels.
 click_in "$window" 476 168
-status=0
-for _ in $(seq 1 40); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.5
-done
-if kill -0 "$pid" 2>/dev/null; then
-    fail "the program did not end on Exit"
-    kill "$pid" 2>/dev/null || true
-else
-    wait "$pid" || status=$?
-    [ "$status" = 0 ] || fail "the program ended with status $status"
-fi
+expect_exit zero "on Exit"
 
 # The instrument afterwards.
 expect_file() {  # path contents
@@ -196,6 +206,30 @@ case "$attributes" in
     *H*S*E:\\system* | *S*H*E:\\system*) ;;
     *) fail "E:\\system is not hidden and system: $attributes" ;;
 esac
+
+# A start beside no update: the run stops at its first precondition with a
+# message, and the program ends with a failure status.
+empty_windows="C:\\velno-smoke-$name-empty"
+empty="$WINEPREFIX/drive_c/velno-smoke-$name-empty"
+rm -rf "$empty"
+mkdir -p "$empty"
+cp "$program" "$empty/velno-updater.exe"
+(cd "$empty" && exec "$wine" "$empty_windows\\velno-updater.exe") >"$log" 2>&1 &
+pid=$!
+if window="$(wait_window "^${caption}\$" 60)"; then
+    sleep 1
+    click_in "$window" 84 168
+    if box="$(wait_window '^VELNO updater$' 30)"; then
+        sleep 0.5
+        answer_box "$box"
+    else
+        fail "no message box without an update"
+    fi
+else
+    fail "no window on the start without an update"
+fi
+expect_exit non-zero "after the failed precondition"
+rm -rf "$empty"
 
 rm -f "$log"
 if [ $failures -ne 0 ]; then

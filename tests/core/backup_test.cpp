@@ -3,7 +3,7 @@
 namespace velno::testing {
 namespace {
 
-constexpr const char* kQuestion = "Software file is older than saved one , OverWrite saved ??";
+const std::string kQuestion(update::kOverwriteQuestion);
 
 struct Backup : ::testing::Test {
     World w;

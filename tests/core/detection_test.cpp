@@ -4,7 +4,7 @@
 namespace velno::testing {
 namespace {
 
-constexpr const char* kNotFound = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
+const std::string kNotFound(app::kNotFoundMessage);
 
 // Only drive C: at first; each test connects its own drives.
 struct Detection : ::testing::Test {
@@ -28,7 +28,7 @@ TEST_F(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     }
     const std::vector<std::string> expected = {
         "DriveType H:",  "IsReady H:",      "VolumeName H:",
-        "FileSystem H:", "SerialNumber H:", "Caption VELNO4 updater     Serial N.  ABCD",
+        "FileSystem H:", "SerialNumber H:", "Caption " + std::string(app::kCaptionPrefix) + "ABCD",
         "Path H:",       "RootFolder H:",
     };
     const long first = w.log.Find("DriveType H:");
@@ -60,7 +60,7 @@ TEST_F(Detection, RetryWalksTheDrivesPresentNow) {
     w.Detect();
 
     EXPECT_EQ(w.form.Instrument().drive_path, "F:");
-    EXPECT_EQ(w.view.caption, "VELNO4 updater     Serial N.  7F");
+    EXPECT_EQ(w.view.caption, std::string(app::kCaptionPrefix) + "7F");
     EXPECT_EQ(w.log.Count("Drives.Walk"), 2);
     EXPECT_EQ(w.log.Count("Drives"), 3);         // the collection once, walked twice
     EXPECT_EQ(w.log.Count("VolumeName E:"), 2);  // every property read afresh

@@ -84,7 +84,7 @@ TEST_F(PositionList, MissingStagedFileIsNamedAndTheRunGoesOn) {
     w.PositionList("\\system\\data\\deep\\missing.bin\r\n\\b.bin");
     w.user.Answer(Answer::kOk);
     w.Run();
-    EXPECT_EQ(w.user.messages, std::vector<std::string>{"File missing.bin not found"});
+    EXPECT_EQ(w.user.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
     EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
     EXPECT_TRUE(w.host.HasFolder("E:\\system\\data\\deep"));  // created before the look-up
     EXPECT_EQ(w.Content("E:\\b.bin"), "new b");
@@ -114,7 +114,7 @@ TEST_F(PositionList, DeleteEntriesAndTheirLookalikes) {
     EXPECT_TRUE(w.log.Contains("FileExists E:\\absent.bin"));
     EXPECT_TRUE(w.log.Contains("FileExists E:"));
     // " -\keep.bin" starts with a blank: an install entry, not a delete.
-    EXPECT_EQ(w.user.messages, std::vector<std::string>{"File keep.bin not found"});
+    EXPECT_EQ(w.user.messages, std::vector<std::string>{update::MissingFileMessage("keep.bin")});
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
 

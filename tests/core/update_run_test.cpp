@@ -26,11 +26,11 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
     struct Case {
         bool position_list;
         bool folder_as_list;
-        const char* message;
+        std::string_view message;
     };
-    for (const Case c : {Case{false, false, "Position file not found "},
-                         Case{false, true, "Position file not found "},
-                         Case{true, false, "System folder not found !"}}) {
+    for (const Case c : {Case{false, false, update::kPositionFileNotFound},
+                         Case{false, true, update::kPositionFileNotFound},
+                         Case{true, false, update::kSystemFolderNotFound}}) {
         World w;
         if (c.folder_as_list) {
             w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
@@ -45,8 +45,8 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
         w.user.Answer(Answer::kOk);
         EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
 
-        EXPECT_EQ(w.user.messages, std::vector<std::string>{c.message});
-        EXPECT_TRUE(w.log.Contains(std::string("ShowMessage ") + c.message + " |OK|critical"));
+        EXPECT_EQ(w.user.messages, std::vector<std::string>{std::string(c.message)});
+        EXPECT_TRUE(w.log.Contains("ShowMessage " + std::string(c.message) + " |OK|critical"));
         EXPECT_EQ(w.host.Snapshot(), before);
         EXPECT_FALSE(w.log.Contains("GetAttributes")) << c.message;
         EXPECT_FALSE(w.log.Contains("FirstMatch")) << c.message;

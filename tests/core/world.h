@@ -8,6 +8,7 @@
 
 #include "app/form1.h"
 #include "fake/fake_host.h"
+#include "update/messages.h"
 
 namespace velno::testing {
 

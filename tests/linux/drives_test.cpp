@@ -47,7 +47,9 @@ TEST(MountInfo, ParsesFieldsAndUnescapesPathsInMountOrder) {
 }
 
 TEST(DriveType, ComesFromSysfsRemovableFlagTheSourceAndTheFileSystem) {
-    TempFolder sys;
+    // The model of /sys needs symbolic links, which a FAT volume in TMPDIR
+    // cannot hold.
+    TempFolder sys("/tmp");
     // A removable disk with a partition and a fixed disk, as sysfs lays
     // them out: /sys/dev/block/M:m links into /sys/devices.
     WriteFile(sys / "devices/sdb/removable", "1\n");

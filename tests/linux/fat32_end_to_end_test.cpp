@@ -12,6 +12,7 @@
 #include "fuse_fat.h"
 #include "platform/linux/linux_platform.h"
 #include "test_support.h"
+#include "update/messages.h"
 
 namespace velno::linux_test {
 namespace {
@@ -120,12 +121,12 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
     app::Form1 form(host, user, view);
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }))
         << (user.messages.empty() ? "" : user.messages.back());
-    EXPECT_EQ(view.caption, "VELNO4 updater     Serial N.  1A2B3C4D");
+    EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
     EXPECT_EQ(form.Instrument().drive_path, volume_->mount_point());
     ASSERT_TRUE(app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); }))
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_TRUE(form.Completed());
-    EXPECT_EQ(user.messages, std::vector<std::string>{"File missing.bin not found"});
+    EXPECT_EQ(user.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
     // One per entry, and one in each of the two copies, between writing the
     // file and reading it back.
     EXPECT_EQ(log.Count("PumpEvents"), 8);

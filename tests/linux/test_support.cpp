@@ -13,8 +13,10 @@
 
 namespace velno::linux_test {
 
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velno-linux-XXXXXX").string();
+TempFolder::TempFolder(const std::string& parent) {
+    std::string pattern =
+        (parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(parent)) /
+        "velno-linux-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

@@ -8,11 +8,12 @@
 
 namespace velno::linux_test {
 
-// A fresh folder below the system's temporary folder, removed with all it
-// holds when the object goes.
+// A fresh folder below the parent (by default the temporary folder, which
+// TMPDIR may put on the volume under test), removed with all it holds when
+// the object goes.
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const std::string& parent = "");
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder();

@@ -10,14 +10,16 @@
 #include <functional>
 #include <optional>
 
-#include "app/qt/program.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/user_services.h"
+#include "core/window_states.h"
 #include "fake/fake_host.h"
 #include "message_boxes.h"
+#include "update/messages.h"
 
 namespace velno::testing {
 
 using app::Control;
-using app::WindowState;
 using fake::At;
 
 namespace {
@@ -63,22 +65,29 @@ private:
 
 // The typical instrument, the real window over it and its message boxes.
 struct World : fake::Instrument {
-    std::optional<qt::Program> program;
+    qt::Form1Window window;
+    qt::QtUserServices user{&window};
+    app::Controller controller{host, user, window};
     MessageBoxes boxes;
 
-    explicit World(bool connected = true) : Instrument(connected) { program.emplace(host); }
-    qt::Form1Window& Window() { return program->Window(); }
-    QWidget* Control(app::Control control) { return Window().ControlWidget(control); }
+    explicit World(bool connected = true) : Instrument(connected) {}
+    QWidget* Control(app::Control control) { return window.ControlWidget(control); }
     void Press(app::Control button) { QTest::mouseClick(Control(button), Qt::LeftButton); }
 };
 
-void ExpectState(World& world, WindowState state) {
-    for (const app::ControlDescription& control : world.Window().Description().controls) {
-        const app::ControlState expected = app::StateOf(state, control.id);
+void ExpectState(World& world, const WindowState& state) {
+    for (const app::ControlDescription& control : app::Form1Description().controls) {
         QWidget* widget = world.Control(control.id);
-        QVERIFY2(widget->isVisible() == expected.visible, qPrintable(Q(control.name)));
-        QVERIFY2(widget->isEnabled() == expected.enabled, qPrintable(Q(control.name)));
+        QVERIFY2(widget->isVisible() == state.Visible(control.id), qPrintable(Q(control.name)));
+        QVERIFY2(widget->isEnabled() == state.Enabled(control.id), qPrintable(Q(control.name)));
     }
+}
+
+// The program has ended with that exit status and its window is closed.
+void ExpectEnded(World& world, int status) {
+    QVERIFY(world.controller.Ended());
+    QCOMPARE(world.controller.ExitStatus(), status);
+    QVERIFY(!world.window.isVisible());
 }
 
 }  // namespace
@@ -89,7 +98,7 @@ class Form1WindowTest : public QObject {
 private slots:
     void drawnFromDescription() {
         World world;
-        qt::Form1Window& window = world.Window();
+        qt::Form1Window& window = world.window;
         const app::WindowDescription& description = app::Form1Description();
         QCOMPARE(window.windowTitle(), Q(description.creation_title));
         QCOMPARE(window.size(), QSize(563, 196));
@@ -124,24 +133,24 @@ private slots:
 
     void startUpShowsReadyWindowWithSerial() {
         World world;
-        ShowWatcher watcher(world.Window());
-        QVERIFY(world.program->Start());
-        QVERIFY(QTest::qWaitForWindowActive(&world.Window()));
+        ShowWatcher watcher(world.window);
+        QVERIFY(world.controller.Start());
+        QVERIFY(QTest::qWaitForWindowActive(&world.window));
         QCOMPARE(watcher.shows, 1);
         QCOMPARE(watcher.first_title, Q(app::kCaptionPrefix) + "1A2B3C4D");
-        ExpectState(world, WindowState::kReady);
+        ExpectState(world, kReady);
         // Focus starts on "Start Updating" and Tab moves it to "Exit".
         QCOMPARE(QApplication::focusWidget(), world.Control(Control::kStartButton));
-        QTest::keyClick(&world.Window(), Qt::Key_Tab);
+        QTest::keyClick(&world.window, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), world.Control(Control::kExitButton));
-        QTest::keyClick(&world.Window(), Qt::Key_Tab);
+        QTest::keyClick(&world.window, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), world.Control(Control::kStartButton));
         // Return on a focused button is no default action.
-        QTest::keyClick(&world.Window(), Qt::Key_Return);
-        ExpectState(world, WindowState::kReady);
-        // In Ready, closing the window ends the program.
-        QVERIFY(world.Window().close());
-        QVERIFY(world.Window().Ended());
+        QTest::keyClick(&world.window, Qt::Key_Return);
+        ExpectState(world, kReady);
+        // In Ready, closing the window ends the program as the user asked.
+        QVERIFY(world.window.close());
+        ExpectEnded(world, 0);
     }
 
     void detectionAsksUntilConnectedOrEnds_data() {
@@ -155,33 +164,33 @@ private slots:
         QFETCH(int, second);
         QFETCH(bool, shown);
         World world(false);
-        ShowWatcher watcher(world.Window());
+        ShowWatcher watcher(world.window);
         world.boxes.Answer(QMessageBox::Retry);
         // The instrument is connected while the second question is open.
         world.boxes.Answer(static_cast<QMessageBox::StandardButton>(second),
                            [&] { world.host.AddDrive({.serial = 0}); });
-        QCOMPARE(world.program->Start(), shown);
+        QCOMPARE(world.controller.Start(), shown);
         QCOMPARE(world.boxes.seen.size(), std::size_t{2});
         const MessageBoxes::Seen& box = world.boxes.seen[0];
-        QCOMPARE(box.text, QString("VELNO4 NOT FOUND , PLEASE CONNECT TO USB"));
-        QCOMPARE(box.title, QString(qt::kApplicationTitle));
+        QCOMPARE(box.text, Q(app::kNotFoundMessage));
+        QCOMPARE(box.title, Q(app::kApplicationTitle));
         QCOMPARE(box.icon, QMessageBox::NoIcon);
         QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
         QCOMPARE(watcher.shows, shown ? 1 : 0);
-        QCOMPARE(world.Window().Ended(), !shown);
         if (shown) {
-            QCOMPARE(world.Window().windowTitle(), Q(app::kCaptionPrefix) + "0");
+            QCOMPARE(world.window.windowTitle(), Q(app::kCaptionPrefix) + "0");
+        } else {
+            ExpectEnded(world, 1);
         }
     }
 
     void exitInReadyEndsWithNothingChanged() {
         World world;
         world.PositionList("\\a.bin");
-        QVERIFY(world.program->Start());
+        QVERIFY(world.controller.Start());
         const long operations = world.host.OperationCount();
         world.Press(Control::kExitButton);
-        QVERIFY(world.Window().Ended());
-        QVERIFY(!world.Window().isVisible());
+        ExpectEnded(world, 0);
         QCOMPARE(world.host.OperationCount(), operations);  // the host is not even asked
     }
 
@@ -191,19 +200,19 @@ private slots:
         world.host.AddFile("E:\\old.bin", "old", At(1));
         world.Stage("a.bin", "new a", 50);
         world.Stage("b.bin", "new b", 50);
-        QVERIFY(world.program->Start());
+        QVERIFY(world.controller.Start());
         // At every pump of the run: the state, the bar and a refused close.
         std::vector<int> bar_values;
         int refused = 0;
         std::optional<PumpProbe> probe;
         probe.emplace([&] {
-            if (!world.program->Form().Running()) {
+            if (!world.controller.Form().Running()) {
                 return;
             }
-            ExpectState(world, WindowState::kRunningPositionList);
+            ExpectState(world, kPositionList);
             bar_values.push_back(
                 static_cast<QProgressBar*>(world.Control(Control::kProgressBar1))->value());
-            refused += world.Window().close() ? 0 : 1;
+            refused += world.window.close() ? 0 : 1;
         });
         world.Press(Control::kStartButton);
         probe.reset();
@@ -214,13 +223,13 @@ private slots:
         QVERIFY(std::is_sorted(bar_values.begin(), bar_values.end()));
         QCOMPARE(static_cast<QProgressBar*>(world.Control(Control::kProgressBar1))->value(), 66);
         QVERIFY(refused > 0);
-        QVERIFY(world.Window().isVisible() && !world.Window().Ended());
-        ExpectState(world, WindowState::kCompleted);
+        QVERIFY(world.window.isVisible() && !world.controller.Ended());
+        ExpectState(world, kCompleted);
         QCOMPARE(world.boxes.seen.size(), std::size_t{0});
         QVERIFY(world.host.HasFile("E:\\data\\b.bin") && !world.host.HasFile("E:\\old.bin"));
         // Once completed, closing the window ends the program.
-        QVERIFY(world.Window().close());
-        QVERIFY(world.Window().Ended());
+        QVERIFY(world.window.close());
+        ExpectEnded(world, 0);
     }
 
     void questionsDuringTheRunAreAnswered() {
@@ -228,24 +237,21 @@ private slots:
         world.PositionList("\\a.bin\r\n\\missing.bin");
         world.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(200));
         world.Stage("a.bin", "new a", 50);
-        QVERIFY(world.program->Start());
+        QVERIFY(world.controller.Start());
         // The backup's question comes while the run prepares the instrument,
         // the missing file's message while it applies the position list.
-        world.boxes.Answer(QMessageBox::No,
-                           [&] { ExpectState(world, WindowState::kRunningPreparing); });
-        world.boxes.Answer(QMessageBox::Ok,
-                           [&] { ExpectState(world, WindowState::kRunningPositionList); });
+        world.boxes.Answer(QMessageBox::No, [&] { ExpectState(world, kPreparing); });
+        world.boxes.Answer(QMessageBox::Ok, [&] { ExpectState(world, kPositionList); });
         world.Press(Control::kStartButton);
         QCOMPARE(world.boxes.seen.size(), std::size_t{2});
-        QCOMPARE(world.boxes.seen[0].text,
-                 QString("Software file is older than saved one , OverWrite saved ??"));
+        QCOMPARE(world.boxes.seen[0].text, Q(update::kOverwriteQuestion));
         QCOMPARE(world.boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(world.boxes.seen[1].text, QString("File missing.bin not found"));
+        QCOMPARE(world.boxes.seen[1].text, Q(update::MissingFileMessage("missing.bin")));
         QCOMPARE(world.boxes.seen[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(world.boxes.seen[1].icon, QMessageBox::NoIcon);
         // The answer No reached the run: the image stays in the root.
         QVERIFY(world.host.HasFile("E:\\Veln4main.mem"));
-        ExpectState(world, WindowState::kCompleted);
+        ExpectState(world, kCompleted);
     }
 
     void failureEndsWithOneReport_data() {
@@ -253,7 +259,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("copy fails")
             << true << QStringList{"CopyFile", "E:\\a.bin", "not enough space"};
-        QTest::newRow("precondition") << false << QStringList{"Position file not found "};
+        QTest::newRow("precondition") << false << QStringList{Q(update::kPositionFileNotFound)};
     }
     void failureEndsWithOneReport() {
         QFETCH(bool, with_position_list);
@@ -266,18 +272,18 @@ private slots:
             world.host.RemoveDrive("E:");  // one without figures, so the copy itself fails
             world.host.AddDrive({.reports_space = false});
         }
-        QVERIFY(world.program->Start());
+        QVERIFY(world.controller.Start());
         world.boxes.Answer(QMessageBox::Ok);
         world.Press(Control::kStartButton);
         QCOMPARE(world.boxes.seen.size(), std::size_t{1});
         QCOMPARE(world.boxes.seen[0].icon, QMessageBox::Critical);
-        QCOMPARE(world.boxes.seen[0].title, QString(qt::kApplicationTitle));
+        QCOMPARE(world.boxes.seen[0].title, Q(app::kApplicationTitle));
         for (const QString& part : expected) {
             QVERIFY2(world.boxes.seen[0].text.contains(part), qPrintable(world.boxes.seen[0].text));
         }
-        // The run ended the program: the window closes in whatever state it had.
-        QVERIFY(world.Window().Ended());
-        QVERIFY(!world.Window().isVisible());
+        // The run ended the program: the window closes in whatever state it
+        // had, and the program fails.
+        ExpectEnded(world, 1);
     }
 };
 

@@ -41,7 +41,7 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     app::Form1 form(platform, user, view);
     form.DetectInstrument();
     EXPECT_EQ(form.Instrument().drive_path, "E:");
-    EXPECT_EQ(view.caption, "VELNO4 updater     Serial N.  1A2B3C4D");
+    EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
 }
 
 TEST(Win32Drives, AMissingDriveIsNotReadyAndItsLabelReadFails) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cmath>
 
 #include "app/win32/dpi.h"
 #include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_platform.h"
+#include "update/messages.h"
 
 namespace velno::win32 {
 namespace {
@@ -88,13 +88,11 @@ TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi
     EXPECT_EQ(
         GetNextDlgTabItem(window.Handle(), window.ControlHandle(Control::kStartButton), FALSE),
         window.ControlHandle(Control::kExitButton));
-    // The bar's value stays within its range of 0 to ProgressMax.
+    // The bar runs from 0 to its described maximum.
     const HWND bar = window.ControlHandle(Control::kProgressBar1);
-    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), std::lround(window.ProgressMax()));
-    window.SetProgressValue(66);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), app::kProgressMaximum);
+    window.SetBarPosition(66);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 66);
-    window.SetProgressValue(250);
-    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 100);
 }
 
 // Answers every message box by trying to close the window first.
@@ -121,31 +119,30 @@ void Press(Form1Window& window, Control button) {
 
 TEST_F(Form1WindowTest, RefusesToCloseDuringARunAndClosesWhenTheRunEndsTheProgram) {
     // No staging folder beside the test program: the run stops at its first
-    // precondition, before anything on a drive changes.
+    // precondition, before anything on a drive changes, and the program fails.
     platform::win32::Win32Platform platform;
     ClosingUser user;
     Form1Window window(GetModuleHandleW(nullptr));
-    app::Form1 form(platform, user, window);
-    window.Attach(form, user);
+    app::Controller controller(platform, user, window);
     user.window = window.Handle();
-    ASSERT_TRUE(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }))
-        << "needs the rig's drive E: (scripts/win32/prepare-prefix.sh)";
+    ASSERT_TRUE(controller.Start()) << "needs the rig's drive E: (scripts/win32/prepare-prefix.sh)";
     Press(window, Control::kStartButton);
-    ASSERT_EQ(user.messages, std::vector<std::string>{"Position file not found "});
+    ASSERT_EQ(user.messages, std::vector<std::string>{std::string(update::kPositionFileNotFound)});
     EXPECT_TRUE(user.still_open_during_message);
     EXPECT_EQ(window.Handle(), nullptr);
+    EXPECT_EQ(controller.ExitStatus(), app::Controller::kFailure);
     DrainQuit();
 }
 
-TEST_F(Form1WindowTest, ExitClosesTheWindow) {
+TEST_F(Form1WindowTest, ExitClosesTheWindowAndSucceeds) {
     platform::win32::Win32Platform platform;
     ClosingUser user;
     Form1Window window(GetModuleHandleW(nullptr));
-    app::Form1 form(platform, user, window);
-    window.Attach(form, user);
+    app::Controller controller(platform, user, window);
     Press(window, Control::kExitButton);
     EXPECT_EQ(window.Handle(), nullptr);
     EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(controller.ExitStatus(), app::Controller::kSuccess);
     DrainQuit();
 }
 

@@ -1,0 +1,27 @@
+#pragma once
+
+// The window's four states: which controls each shows and enables.
+
+#include <string_view>
+
+#include "app/window_description.h"
+
+namespace velno::testing {
+
+struct WindowState {
+    const char* name;
+    // One character per control in the order of Control (Label1, Label2,
+    // Label3, Label4, ProgressBar1, "Start Updating", "Exit"): x for yes.
+    std::string_view visible;
+    std::string_view enabled;
+
+    bool Visible(app::Control c) const { return visible.at(app::IndexOf(c)) == 'x'; }
+    bool Enabled(app::Control c) const { return enabled.at(app::IndexOf(c)) == 'x'; }
+};
+
+inline constexpr WindowState kReady{"Ready", "...x.xx", "xxxxxxx"};
+inline constexpr WindowState kPreparing{"Running, preparing", ".xx..xx", "xxxxx.."};
+inline constexpr WindowState kPositionList{"Running, position list", ".xx.xxx", "xxxxx.."};
+inline constexpr WindowState kCompleted{"Completed", "x....xx", "xxxxx.x"};
+
+}  // namespace velno::testing
