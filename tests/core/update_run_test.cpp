@@ -22,13 +22,19 @@ std::string Screen(const fake::RecordingView& view) {
 }
 
 TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
+    // A position file that is a folder is no position file either.
     struct Case {
         bool position_list;
+        bool folder_as_list;
         std::string_view message;
     };
-    for (const Case c :
-         {Case{false, update::kPositionFileNotFound}, Case{true, update::kSystemFolderNotFound}}) {
+    for (const Case c : {Case{false, false, update::kPositionFileNotFound},
+                         Case{false, true, update::kPositionFileNotFound},
+                         Case{true, false, update::kSystemFolderNotFound}}) {
         World w;
+        if (c.folder_as_list) {
+            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
+        }
         if (c.position_list) {
             w.PositionList("\\a.bin\r\n");
             w.host.Erase("E:\\system\\init\\startup.ini");

@@ -62,6 +62,7 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_TRUE(fs_->FileExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_TRUE(fs_->FolderExists(Drive("\\SYSTEM/INIT")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\" + std::string(65536, 'a'))));  // a 64 KiB list line
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
     // Trailing blanks and dots are dropped from each name, as Windows does.
@@ -186,8 +187,14 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.Rewind();
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
+    runtime_.OpenTextInput(App("\\mtmp\\position.txt"));  // opened again: from the start
+    EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.CloseAll();
     EXPECT_PLATFORM_ERROR(runtime_.AtEnd(), "AtEnd", "No file is open");
+    // A folder opens on Linux but is no text; a NUL would cut the path short.
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp")), "OpenTextInput", "Is a directory");
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App(std::string("\\mtmp\\position.txt\0x", 19))),
+                          "OpenTextInput", "Invalid argument");
 
     // What the volume kept of it: FAT keeps even seconds.
     const timespec kept = ModifiedOf(temp_ / "app/mtmp/Position.txt");

@@ -87,7 +87,12 @@ TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {
     EXPECT_EQ(runtime.ReadLine(), "\\a.bin");
     runtime.CloseAll();
     EXPECT_THROW(runtime.ReadLine(), PlatformError);
-    EXPECT_THROW(runtime.OpenTextInput(At("missing.txt")), PlatformError);
+    // Missing, a folder, a NUL that would cut the path short.
+    CreateDirectoryW(Wide(At("folder.txt")).c_str(), nullptr);
+    for (const std::string& path :
+         {At("missing.txt"), At("folder.txt"), At(std::string("position.txt\0x", 14))}) {
+        EXPECT_THROW(runtime.OpenTextInput(path), PlatformError) << path;
+    }
 }
 
 }  // namespace
