@@ -151,6 +151,11 @@ public:
     // Makes sure everything written below the drive path is on the device,
     // not only in the host's write cache.
     virtual void FlushDrive(const std::string& drive_path) = 0;
+
+    // Asks the system to make the drive safe to unplug (unmount it, and power
+    // it off where allowed); called after FlushDrive. Never throws: false
+    // when the system would not or could not, and the volume stays mounted.
+    virtual bool PrepareForRemoval(const std::string& drive_path) = 0;
 };
 
 // What the logic needs of the host's file system and runtime.

@@ -1,5 +1,6 @@
 #include "platform/copy_engine.h"
 
+#include <future>
 #include <memory>
 #include <new>
 
@@ -39,6 +40,22 @@ private:
     CopySteps& steps_;
     bool committed_ = false;
 };
+
+// How often the window gets a turn while a flush runs.
+constexpr std::chrono::milliseconds kFlushTurn{25};
+
+// Runs steps that may block for as long as the device needs (a flush) on a
+// worker thread, and meanwhile keeps calling between_chunks on this thread,
+// so the window stays alive. Nothing else touches the copy's files while
+// the step runs; its failure is rethrown here. Should between_chunks throw,
+// the step is waited for before the copy cleans up.
+void WhilePumping(const std::function<void()>& step, const ChunkCallback& between_chunks) {
+    std::future<void> done = std::async(std::launch::async, step);
+    while (between_chunks && done.wait_for(kFlushTurn) != std::future_status::ready) {
+        between_chunks();
+    }
+    done.get();
+}
 
 }  // namespace
 
@@ -100,8 +117,14 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const WrittenBytes written =
         each_chunk([&](std::span<char> into) { return steps.ReadSource(into); },
                    [&](std::span<const char> bytes) { steps.WriteTemporary(bytes); });
-    steps.FlushTemporary();
-    steps.OpenReadBack();
+    // Opening the file again can take as long as the flush: a FUSE volume
+    // walks the whole file's clusters.
+    WhilePumping(
+        [&steps] {
+            steps.FlushTemporary();
+            steps.OpenReadBack();
+        },
+        between_chunks);
     const WrittenBytes read_back = each_chunk(
         [&](std::span<char> into) { return steps.ReadBack(into); }, [](std::span<const char>) {});
     if (!(read_back == written)) {

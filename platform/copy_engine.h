@@ -98,10 +98,10 @@ private:
 };
 
 // Copies as described above, calling between_chunks between two chunks (of
-// the writing and of the reading back), never before the first or after the
-// last. Refuses a folder at the destination, and an existing destination
-// without overwrite. On any failure, including an exception from
-// between_chunks or a read-back that differs from what was written, the
+// the writing and of the reading back), and every 25 ms while the written
+// file is flushed and opened again, never before the first chunk or after the last. Refuses a
+// folder at the destination, and an existing destination without overwrite. On any failure,
+// including an exception from between_chunks or a read-back that differs from what was written, the
 // temporary file is removed and the destination is as it was.
 void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks);
 

@@ -1,5 +1,6 @@
 #include "platform/text_input.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -70,6 +71,16 @@ std::string DecodeText(std::string_view bytes) {
     out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Plain ASCII, by far the most of a list, is taken a run at a time.
+        std::size_t ascii = i;
+        while (ascii < bytes.size() && static_cast<std::uint8_t>(bytes[ascii]) < 0x80) {
+            ++ascii;
+        }
+        out.append(bytes.substr(i, ascii - i));
+        i = ascii;
+        if (i == bytes.size()) {
+            break;
+        }
         const std::size_t length = ValidSequenceLength(bytes, i);
         if (length > 0) {
             out.append(bytes.substr(i, length));
@@ -83,33 +94,83 @@ std::string DecodeText(std::string_view bytes) {
     return out;
 }
 
-void TextInput::Open(std::string bytes) {
-    bytes_ = std::move(bytes);
-    start_ = bytes_.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    position_ = start_;
-    open_ = true;
+std::size_t StringSource::Read(const char*, std::span<char> buffer) {
+    const std::size_t count = bytes_.copy(buffer.data(), buffer.size(), position_);
+    position_ += count;
+    return count;
+}
+
+TextInput::TextInput(std::size_t chunk_size) : buffer_(chunk_size < 4 ? 4 : chunk_size) {}
+
+void TextInput::Open(std::unique_ptr<ByteSource> source) {
+    source_ = std::move(source);
+    begin_ = end_ = 0;
+    try {
+        SkipByteOrderMark("OpenTextInput");
+    } catch (...) {
+        Close();  // a file that cannot be read is not open
+        throw;
+    }
+}
+
+bool TextInput::Buffer(std::size_t count, const char* operation) {
+    while (end_ - begin_ < count) {
+        if (begin_ > 0) {
+            std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
+                      buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        const std::size_t read = source_->Read(operation, std::span<char>(buffer_).subspan(end_));
+        if (read == 0) {
+            return false;
+        }
+        end_ += read;
+    }
+    return true;
+}
+
+void TextInput::SkipByteOrderMark(const char* operation) {
+    if (Buffer(3, operation) && std::string_view(&buffer_[begin_], 3) == "\xEF\xBB\xBF") {
+        begin_ += 3;
+    }
 }
 
 std::string TextInput::ReadLine() {
-    std::size_t end = position_;
-    while (end < bytes_.size() && bytes_[end] != '\r' && bytes_[end] != '\n') {
-        ++end;
+    static constexpr const char* kOperation = "ReadLine";
+    std::string bytes;
+    while (Buffer(1, kOperation)) {
+        const char* const data = buffer_.data();
+        std::size_t line_end = begin_;
+        while (line_end < end_ && data[line_end] != '\r' && data[line_end] != '\n') {
+            ++line_end;
+        }
+        bytes.append(data + begin_, line_end - begin_);
+        begin_ = line_end;
+        if (line_end < end_) {
+            ++begin_;
+            // A line feed right after a carriage return belongs to the same
+            // line end, also when it starts the next chunk.
+            if (data[line_end] == '\r' && Buffer(1, kOperation) && buffer_[begin_] == '\n') {
+                ++begin_;
+            }
+            break;
+        }
     }
-    std::string line = DecodeText(std::string_view(bytes_).substr(position_, end - position_));
-    if (end < bytes_.size()) {
-        const bool crlf = bytes_[end] == '\r' && end + 1 < bytes_.size() && bytes_[end + 1] == '\n';
-        end += crlf ? 2 : 1;
-    }
-    position_ = end;
-    return line;
+    return DecodeText(bytes);
 }
 
-void TextInput::Rewind() { position_ = start_; }
+bool TextInput::AtEnd() { return !Buffer(1, "AtEnd"); }
+
+void TextInput::Rewind() {
+    source_->Rewind("Rewind");
+    begin_ = end_ = 0;
+    SkipByteOrderMark("Rewind");
+}
 
 void TextInput::Close() {
-    bytes_.clear();
-    start_ = position_ = 0;
-    open_ = false;
+    source_.reset();
+    begin_ = end_ = 0;
 }
 
 }  // namespace velno::platform

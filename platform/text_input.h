@@ -1,7 +1,8 @@
 #pragma once
 
 // The program's one text input, shared by every host: the host reads the
-// file's bytes, this class hands them out line by line.
+// file's bytes a chunk at a time, this class hands them out line by line.
+// Only one chunk and the line being read are held, never the whole file.
 //
 // A carriage return, a carriage return followed by a line feed, or a lone
 // line feed ends a line; the line's text excludes its end. A leading UTF-8
@@ -10,25 +11,63 @@
 // gives an empty line, so an empty file holds one empty line.
 
 #include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velno::platform {
 
+// The bytes of one open file, read from the first byte on.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Fills the front of the buffer with the next bytes and returns their
+    // number; 0 only at the end. A failure throws PlatformError naming the
+    // operation.
+    virtual std::size_t Read(const char* operation, std::span<char> buffer) = 0;
+    // The next Read starts again at the first byte.
+    virtual void Rewind(const char* operation) = 0;
+};
+
+// Bytes held in memory.
+class StringSource : public ByteSource {
+public:
+    explicit StringSource(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::size_t Read(const char* operation, std::span<char> buffer) override;
+    void Rewind(const char*) override { position_ = 0; }
+
+private:
+    std::string bytes_;
+    std::size_t position_ = 0;
+};
+
 class TextInput {
 public:
-    void Open(std::string bytes);
-    bool IsOpen() const { return open_; }
+    static constexpr std::size_t kChunkSize = 64 * 1024;
+
+    // The chunk size is the most that is read at once (at least 4 bytes).
+    explicit TextInput(std::size_t chunk_size = kChunkSize);
+
+    void Open(std::unique_ptr<ByteSource> source);
+    void Open(std::string bytes) { Open(std::make_unique<StringSource>(std::move(bytes))); }
+    bool IsOpen() const { return source_ != nullptr; }
     std::string ReadLine();
-    bool AtEnd() const { return position_ >= bytes_.size(); }
+    bool AtEnd();
     void Rewind();
     void Close();
 
 private:
-    std::string bytes_;
-    std::size_t start_ = 0;  // after the byte-order mark
-    std::size_t position_ = 0;
-    bool open_ = false;
+    // Makes at least `count` bytes (at most 3) available from begin_; false
+    // when the data ends first.
+    bool Buffer(std::size_t count, const char* operation);
+    void SkipByteOrderMark(const char* operation);
+
+    std::unique_ptr<ByteSource> source_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // the next byte to hand out
+    std::size_t end_ = 0;    // after the last byte read
 };
 
 // Turns bytes into UTF-8: valid UTF-8 sequences stay, every other byte is

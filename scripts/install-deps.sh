@@ -14,6 +14,10 @@ packages=(
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
   # FAT32 volumes for the end-to-end tests and the demonstration instrument.
   fuse3 fusefat dosfstools mtools
+  # Removal through udisks2 over D-Bus, tested against a mock on a private bus.
+  dbus-daemon python3-dbusmock
+  # The fuzz target: clang with libFuzzer and the sanitizers' runtimes.
+  clang-14 libclang-rt-14-dev
   # The vfat tests' VM; its kernel and busybox are fetched by scripts/vfat/run-in-vm.sh.
   qemu-system-x86 cpio xz-utils
   # A display for the demonstration and the smoke tests, driven by xdotool.

@@ -69,11 +69,15 @@ void RunUpdate(UpdateContext& context) {
     // The completion screen tells the user to disconnect the cable: all that
     // was written must be on the device by then, not in a write cache.
     runtime.FlushDrive(drive_path);
+    // Unmounted before the screen says so, so the volume is clean when the
+    // cable comes out; when that fails the data is still on the device.
+    const bool removed = runtime.PrepareForRemoval(drive_path);
 
     window.SetVisible(Control::kLabel2, false);
     window.SetVisible(Control::kLabel3, false);
     window.SetVisible(Control::kProgressBar1, false);
     window.SetVisible(Control::kLabel1, true);
+    window.SetVisible(removed ? Control::kLabel5 : Control::kLabel6, true);
     window.SetEnabled(Control::kExitButton, true);
 }
 

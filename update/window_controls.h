@@ -13,6 +13,8 @@ enum class Control {
     kProgressBar1,
     kStartButton,  // Command1 index 0, "Start Updating"
     kExitButton,   // Command1 index 1, "Exit"
+    kLabel5,       // below the closing instructions: the drive was removed
+    kLabel6,       // below the closing instructions: the volume is still mounted
 };
 
 class WindowControls {

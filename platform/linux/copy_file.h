@@ -2,6 +2,8 @@
 
 // The Linux primitives of the copy engine (platform/copy_engine.h).
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <span>
 #include <string>
@@ -44,6 +46,7 @@ public:
 private:
     [[noreturn]] void FailWith(int error_number) const;
     std::size_t Fill(const FileDescriptor& fd, std::span<char> buffer);
+    void WriteOut();
 
     CopyPaths paths_;
     std::string folder_;
@@ -51,6 +54,11 @@ private:
     FileDescriptor source_;
     FileDescriptor writer_;
     FileDescriptor reader_;
+    // Offsets in the temporary file: written, handed to the device, and
+    // known to be on it.
+    off_t written_ = 0;
+    off_t written_out_ = 0;
+    off_t waited_for_ = 0;
 };
 
 // CopyFile on Linux: the copy engine over these primitives.

@@ -7,7 +7,8 @@ namespace velno::platform::linux_host {
 LinuxPlatform::LinuxPlatform(LinuxHostOptions options)
     : options_(std::move(options)),
       roots_(std::make_shared<PathRoots>()),
-      runtime_(roots_, options_.application_folder) {}
+      runtime_(roots_, options_.application_folder, options_.drive_sources.mountinfo_path,
+               options_.remove_device) {}
 
 std::unique_ptr<FileSystemObject> LinuxPlatform::CreateFileSystemObject(
     const std::string& class_name) {

@@ -17,6 +17,9 @@ struct LinuxHostOptions {
     // Empty: the folder of the running executable.
     std::string application_folder;
     DriveSources drive_sources;
+    // Unmounts and powers off the instrument's block device after the run;
+    // none: the volume stays mounted.
+    RemoveDevice remove_device = {};
 };
 
 class LinuxPlatform : public Platform {

@@ -11,6 +11,7 @@
 #include "platform/linux/attributes.h"
 #include "platform/linux/file_io.h"
 #include "platform/linux/linux_file_system.h"
+#include "platform/linux/mountinfo.h"
 #include "platform/linux/system_error.h"
 
 namespace velno::platform::linux_host {
@@ -27,8 +28,12 @@ std::string ExecutableFolder() {
                                                     : executable.substr(0, slash);
 }
 
-LinuxRuntime::LinuxRuntime(std::shared_ptr<PathRoots> roots, std::string application_folder)
-    : roots_(std::move(roots)), application_folder_(std::move(application_folder)) {}
+LinuxRuntime::LinuxRuntime(std::shared_ptr<PathRoots> roots, std::string application_folder,
+                           std::string mountinfo_path, RemoveDevice remove_device)
+    : roots_(std::move(roots)),
+      application_folder_(std::move(application_folder)),
+      mountinfo_path_(std::move(mountinfo_path)),
+      remove_device_(std::move(remove_device)) {}
 
 std::string LinuxRuntime::ApplicationFolder() {
     if (application_folder_.empty()) {
@@ -38,40 +43,37 @@ std::string LinuxRuntime::ApplicationFolder() {
     return application_folder_;
 }
 
-std::string LinuxRuntime::FirstMatch(const std::string& pattern) {
+std::vector<FolderEntry> LinuxRuntime::ListFolder(
+    const std::string& folder, const std::function<bool(std::string_view)>& wanted) {
     static const std::string kOperation = "FirstMatch";
-    matches_.clear();
-    next_match_ = 0;
-    const std::string name_pattern = GetFileName(pattern);
-    const std::string folder = roots_->Resolve(kOperation, GetParentFolderName(pattern));
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+    const std::string native = roots_->Resolve(kOperation, folder);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native.c_str()), ::closedir);
     if (!listing) {
-        // A folder that is not there holds no match.
+        // A folder that is not there holds no entry.
         if (errno == ENOENT || errno == ENOTDIR) {
             return {};
         }
-        ThrowSystemError(kOperation, {pattern}, errno);
+        ThrowSystemError(kOperation, {folder}, errno);
     }
+    std::vector<FolderEntry> entries;
     errno = 0;
     while (const dirent* entry = ::readdir(listing.get())) {
-        const std::string name = entry->d_name;
+        FolderEntry listed{.name = entry->d_name};
         struct stat info {};
-        const std::string native = folder + (folder.ends_with("/") ? "" : "/") + name;
-        if (WildcardMatch(name_pattern, name) && ::lstat(native.c_str(), &info) == 0 &&
-            S_ISREG(info.st_mode) &&
-            (ReadAttributes(native, pattern, kOperation) & (kAttrHidden | kAttrSystem)) == 0) {
-            matches_.push_back(name);
+        const std::string path = native + (native.ends_with("/") ? "" : "/") + listed.name;
+        if (listed.name != "." && listed.name != ".." && wanted(listed.name)) {
+            listed.regular_file = ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+            if (listed.regular_file) {
+                listed.attributes = ReadAttributes(path, folder + "\\" + listed.name, kOperation);
+            }
+            entries.push_back(std::move(listed));
         }
         errno = 0;
     }
     if (errno != 0) {
-        ThrowSystemError(kOperation, {pattern}, errno);
+        ThrowSystemError(kOperation, {folder}, errno);
     }
-    return NextMatch();
-}
-
-std::string LinuxRuntime::NextMatch() {
-    return next_match_ < matches_.size() ? matches_[next_match_++] : std::string();
+    return entries;
 }
 
 unsigned LinuxRuntime::GetAttributes(const std::string& path) {
@@ -97,43 +99,76 @@ DateTime LinuxRuntime::FileModifiedTime(const std::string& path) {
     return ModifiedTime(roots_->Resolve("FileModifiedTime", path), path, "FileModifiedTime");
 }
 
-void LinuxRuntime::OpenTextInput(const std::string& path) {
-    const std::string native = roots_->Resolve("OpenTextInput", path);
-    std::string bytes;
-    if (const int error = ReadWholeFile(native, bytes); error != 0) {
-        ThrowSystemError("OpenTextInput", {path}, error);
+namespace {
+
+// An open file read with read(2); the descriptor closes with it.
+class FileSource : public ByteSource {
+public:
+    FileSource(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+
+    std::size_t Read(const char* operation, std::span<char> buffer) override {
+        for (;;) {
+            const ssize_t count = ::read(fd_.get(), buffer.data(), buffer.size());
+            if (count >= 0) {
+                return static_cast<std::size_t>(count);
+            }
+            if (errno != EINTR) {
+                ThrowSystemError(operation, {path_}, errno);
+            }
+        }
     }
-    input_.Open(std::move(bytes));
-}
 
-void LinuxRuntime::RequireOpenInput(const std::string& operation) const {
-    if (!input_.IsOpen()) {
-        throw PlatformError(operation, {}, "No file is open for reading");
+    void Rewind(const char* operation) override {
+        if (::lseek(fd_.get(), 0, SEEK_SET) != 0) {
+            ThrowSystemError(operation, {path_}, errno);
+        }
     }
-}
 
-std::string LinuxRuntime::ReadLine() {
-    RequireOpenInput("ReadLine");
-    return input_.ReadLine();
-}
+private:
+    FileDescriptor fd_;
+    std::string path_;
+};
 
-bool LinuxRuntime::AtEnd() {
-    RequireOpenInput("AtEnd");
-    return input_.AtEnd();
-}
+}  // namespace
 
-void LinuxRuntime::Rewind() {
-    RequireOpenInput("Rewind");
-    input_.Rewind();
+std::unique_ptr<ByteSource> LinuxRuntime::OpenForReading(const std::string& path) {
+    static const std::string kOperation = "OpenTextInput";
+    FileDescriptor fd(::open(roots_->Resolve(kOperation, path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+        ThrowSystemError(kOperation, {path}, errno);
+    }
+    // A folder opens for reading on Linux but holds no text.
+    if (S_ISDIR(info.st_mode)) {
+        ThrowSystemError(kOperation, {path}, EISDIR);
+    }
+    return std::make_unique<FileSource>(std::move(fd), path);
 }
-
-void LinuxRuntime::CloseAll() { input_.Close(); }
 
 void LinuxRuntime::FlushDrive(const std::string& drive_path) {
     const std::string native = roots_->Resolve("FlushDrive", drive_path);
     const FileDescriptor folder(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid() || ::syncfs(folder.get()) != 0) {
         ThrowSystemError("FlushDrive", {drive_path}, errno);
+    }
+}
+
+bool LinuxRuntime::PrepareForRemoval(const std::string& drive_path) {
+    if (!remove_device_) {
+        return false;
+    }
+    try {
+        const std::string native = roots_->Resolve("PrepareForRemoval", drive_path);
+        std::string device;
+        // The last mount on the point is the one in use.
+        for (const MountEntry& mount : ReadMountInfo(mountinfo_path_)) {
+            if (mount.mount_point == native) {
+                device = mount.source;
+            }
+        }
+        return device.starts_with("/dev/") && remove_device_(device);
+    } catch (const PlatformError&) {
+        return false;
     }
 }
 

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 #include "platform/errors.h"
+#include "platform/linux/system_error.h"
 #include "platform/path_text.h"
 
 namespace velno::platform::linux_host {
@@ -72,6 +74,11 @@ void PathRoots::Add(const std::string& root, Kind kind) {
 }
 
 std::string PathRoots::Resolve(const std::string& operation, const std::string& text) const {
+    // A name never holds a NUL; the system would take the path as ending
+    // there and act on another file than the one named.
+    if (text.find('\0') != std::string::npos) {
+        ThrowSystemError(operation, {text}, EINVAL);
+    }
     std::string root;
     {
         const std::lock_guard lock(mutex_);

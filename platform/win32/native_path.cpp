@@ -66,6 +66,11 @@ std::wstring Join(const SplitPath& split) {
 }  // namespace
 
 std::wstring NativePath(const char* operation, std::string_view path) {
+    // A name never holds a NUL; the system would take the path as ending
+    // there and act on another file than the one named.
+    if (path.find('\0') != std::string_view::npos) {
+        ThrowError(operation, {std::string(path)}, ERROR_INVALID_NAME);
+    }
     if (std::optional<SplitPath> split = Split(path)) {
         return Join(*split);
     }

@@ -1,5 +1,7 @@
 #include "platform/win32/runtime.h"
 
+#include <algorithm>
+
 #include "platform/path_text.h"
 #include "platform/win32/file_info.h"
 #include "platform/win32/native_path.h"
@@ -39,26 +41,30 @@ DWORD ExistingAttributes(const char* operation, const std::string& path) {
     return entry->dwFileAttributes;
 }
 
-std::string ReadWholeFile(const char* operation, const std::string& path) {
-    UniqueHandle file(CreateFileW(NativePath(operation, path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) {
-        ThrowLastError(operation, {path});
-    }
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;) {
+// An open file read with ReadFile; the handle closes with it.
+class FileSource : public ByteSource {
+public:
+    FileSource(HANDLE file, std::string path) : file_(file), path_(std::move(path)) {}
+
+    std::size_t Read(const char* operation, std::span<char> buffer) override {
         DWORD read = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
-            ThrowLastError(operation, {path});
+        const auto size = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+        if (!ReadFile(file_.Get(), buffer.data(), size, &read, nullptr)) {
+            ThrowLastError(operation, {path_});
         }
-        if (read == 0) {
-            return bytes;
-        }
-        bytes.append(buffer, read);
+        return read;
     }
-}
+
+    void Rewind(const char* operation) override {
+        if (!SetFilePointerEx(file_.Get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+            ThrowLastError(operation, {path_});
+        }
+    }
+
+private:
+    UniqueHandle file_;
+    std::string path_;
+};
 
 }  // namespace
 
@@ -81,43 +87,37 @@ std::string Win32Runtime::ApplicationFolder() {
     return GetParentFolderName(LogicPath(module));
 }
 
-std::string Win32Runtime::FirstMatch(const std::string& pattern) {
-    matches_.clear();
-    next_match_ = 0;
-    const std::string name_pattern = GetFileName(pattern);
-    std::wstring search = NativePath("FirstMatch", GetParentFolderName(pattern));
+std::vector<FolderEntry> Win32Runtime::ListFolder(
+    const std::string& folder, const std::function<bool(std::string_view)>& wanted) {
+    std::wstring search = NativePath("FirstMatch", folder);
     search += (search.back() == L'\\' ? L"*" : L"\\*");
 
-    // The folder's whole listing, matched here against the long names only:
-    // the system's own pattern matching would also match the short 8.3
-    // names ("*.mem" would find "x.memo" through "X~1.MEM").
-    WIN32_FIND_DATAW entry{};
-    FindHandle find(FindFirstFileExW(search.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+    // The folder's whole listing, matched by the caller against the long
+    // names only: the system's own pattern matching would also match the
+    // short 8.3 names ("*.mem" would find "x.memo" through "X~1.MEM").
+    WIN32_FIND_DATAW found{};
+    FindHandle find(FindFirstFileExW(search.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                      nullptr, 0));
     if (find.Get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             return {};
         }
-        ThrowError("FirstMatch", {pattern}, error);
+        ThrowError("FirstMatch", {folder}, error);
     }
-    constexpr DWORD kNeverMatch =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    std::vector<FolderEntry> entries;
     do {
-        const std::string name = WideToUtf8(entry.cFileName);
-        if ((entry.dwFileAttributes & kNeverMatch) == 0 && WildcardMatch(name_pattern, name)) {
-            matches_.push_back(name);
+        FolderEntry entry{.name = WideToUtf8(found.cFileName)};
+        if (wanted(entry.name)) {
+            entry.regular_file = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+            entry.attributes = found.dwFileAttributes & kContractAttributes;
+            entries.push_back(std::move(entry));
         }
-    } while (FindNextFileW(find.Get(), &entry));
+    } while (FindNextFileW(find.Get(), &found));
     if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) {
-        matches_.clear();
-        ThrowError("FirstMatch", {pattern}, error);
+        ThrowError("FirstMatch", {folder}, error);
     }
-    return NextMatch();
-}
-
-std::string Win32Runtime::NextMatch() {
-    return next_match_ < matches_.size() ? matches_[next_match_++] : std::string();
+    return entries;
 }
 
 unsigned Win32Runtime::GetAttributes(const std::string& path) {
@@ -145,24 +145,17 @@ DateTime Win32Runtime::FileModifiedTime(const std::string& path) {
     return FileModifiedTimeOf("FileModifiedTime", path);
 }
 
-void Win32Runtime::OpenTextInput(const std::string& path) {
-    input_.Open(ReadWholeFile("OpenTextInput", path));
-}
-
-TextInput& Win32Runtime::OpenInput(const char* operation) {
-    if (!input_.IsOpen()) {
-        ThrowError(operation, {}, ERROR_INVALID_HANDLE);
+std::unique_ptr<ByteSource> Win32Runtime::OpenForReading(const std::string& path) {
+    // Without backup semantics a folder does not open: the system refuses
+    // it with "Access is denied".
+    HANDLE file =
+        CreateFileW(NativePath("OpenTextInput", path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ThrowLastError("OpenTextInput", {path});
     }
-    return input_;
+    return std::make_unique<FileSource>(file, path);
 }
-
-std::string Win32Runtime::ReadLine() { return OpenInput("ReadLine").ReadLine(); }
-
-bool Win32Runtime::AtEnd() { return OpenInput("AtEnd").AtEnd(); }
-
-void Win32Runtime::Rewind() { OpenInput("Rewind").Rewind(); }
-
-void Win32Runtime::CloseAll() { input_.Close(); }
 
 void Win32Runtime::FlushDrive(const std::string& drive_path) {
     // Every copied file was flushed and renamed with write-through already;

@@ -11,7 +11,7 @@ using platform::kAttrSystem;
 std::string Screen(const fake::RecordingView& view) {
     std::string text;
     for (Control c : {Control::kLabel1, Control::kLabel2, Control::kLabel3, Control::kLabel4,
-                      Control::kProgressBar1}) {
+                      Control::kProgressBar1, Control::kLabel5, Control::kLabel6}) {
         if (view.Visible(c)) {
             text += std::string(fake::ControlName(c)) + " ";
         }
@@ -22,13 +22,19 @@ std::string Screen(const fake::RecordingView& view) {
 }
 
 TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
+    // A position file that is a folder is no position file either.
     struct Case {
         bool position_list;
+        bool folder_as_list;
         std::string_view message;
     };
-    for (const Case c :
-         {Case{false, update::kPositionFileNotFound}, Case{true, update::kSystemFolderNotFound}}) {
+    for (const Case c : {Case{false, false, update::kPositionFileNotFound},
+                         Case{false, true, update::kPositionFileNotFound},
+                         Case{true, false, update::kSystemFolderNotFound}}) {
         World w;
+        if (c.folder_as_list) {
+            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
+        }
         if (c.position_list) {
             w.PositionList("\\a.bin\r\n");
             w.host.Erase("E:\\system\\init\\startup.ini");
@@ -99,10 +105,12 @@ TEST(UpdateRun, StepsRunInOrderAndEndInTheCompletedWindow) {
         "SetAttributes 6 E:\\system",
         "CloseAll",
         "FlushDrive E:",
+        "PrepareForRemoval E:",
         "Hide Label2",
         "Hide Label3",
         "Hide ProgressBar1",
         "Show Label1",
+        "Show Label5",
         "Enable Command1(1)",
     };
     std::size_t from = 0;
@@ -111,7 +119,7 @@ TEST(UpdateRun, StepsRunInOrderAndEndInTheCompletedWindow) {
         ASSERT_GE(at, 0) << "missing or out of order: " << step;
         from = static_cast<std::size_t>(at) + 1;
     }
-    EXPECT_EQ(Screen(w.view), "Label1 start:off exit:on");
+    EXPECT_EQ(Screen(w.view), "Label1 Label5 start:off exit:on");
     EXPECT_FALSE(w.host.HasFile("E:\\system\\init\\startup.ini"));
     EXPECT_TRUE(w.form.Completed());
 }
@@ -120,11 +128,12 @@ TEST(UpdateRun, EmptyListStillShowsTheBarAtZeroAndCompletes) {
     World w;
     w.host.Erase("E:\\system\\init\\startup.ini");  // absent: no message
     w.PositionList("\r\n\\never.bin\r\n");
+    w.host.SetRemovable(false);  // the data is written out all the same
     w.Run();
     EXPECT_TRUE(w.user.messages.empty());
     EXPECT_EQ(w.view.progress_values, std::vector<float>{0});
     EXPECT_LT(w.log.Find("Show ProgressBar1"), w.log.Find("Hide ProgressBar1"));
-    EXPECT_EQ(Screen(w.view), "Label1 start:off exit:on");
+    EXPECT_EQ(Screen(w.view), "Label1 Label6 start:off exit:on");
     EXPECT_FALSE(w.log.Contains("FileExists E:\\never.bin"));
 }
 

@@ -65,6 +65,13 @@ TEST(WindowDescription, TheRunMovesThroughTheStates) {
     w.user.Answer(Answer::kNo, [&] { expect_state(kPreparing); });
     w.form.DispatchCommand(0);
     expect_state(kCompleted);
+    World mounted;  // the same run where removal fails
+    mounted.PositionList("");
+    mounted.host.SetRemovable(false);
+    mounted.Run();
+    for (const app::ControlDescription& c : Form1Description().controls) {
+        EXPECT_EQ(mounted.view.Visible(c.id), kCompletedStillMounted.Visible(c.id)) << c.name;
+    }
 
     std::map<std::string, bool> shown;
     for (const app::ControlDescription& c : Form1Description().controls) {
@@ -73,7 +80,8 @@ TEST(WindowDescription, TheRunMovesThroughTheStates) {
     const std::pair<const char*, const char*> sharing[] = {{"Label1", "ProgressBar1"},
                                                            {"Label1", "Label4"},
                                                            {"Label1", "Label2"},
-                                                           {"Label4", "Label2"}};
+                                                           {"Label4", "Label2"},
+                                                           {"Label5", "Label3"}};
     for (const std::string& entry : w.log.entries) {
         for (const auto& [prefix, visible] :
              {std::pair{"Show ", true}, std::pair{"Hide ", false}}) {

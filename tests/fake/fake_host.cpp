@@ -306,6 +306,7 @@ void FakeHost::Begin(const std::string& operation, const std::vector<std::string
     for (const std::string& path : paths) {
         entry += " " + path;
         resolved_paths_.push_back(Resolve(path));
+        requested_paths_.push_back(path);
     }
     log_.Add(entry);
     if (operations_ == fail_at_) {
@@ -434,38 +435,23 @@ std::string FakeHost::ApplicationFolder() {
     return application_folder_;
 }
 
-std::string FakeHost::FirstMatch(const std::string& pattern) {
-    Begin("FirstMatch", {pattern});
-    const std::string folder = Key(platform::GetParentFolderName(pattern));
-    const std::string name_pattern = platform::GetFileName(pattern);
+std::vector<platform::FolderEntry> FakeHost::ListFolder(
+    const std::string& folder, const std::function<bool(std::string_view)>& wanted) {
+    const std::string key = Key(folder);
     std::vector<const Node*> listed;  // in creation order, as a directory lists
-    for (const auto& [key, node] : nodes_) {
-        const bool in_folder = ParentKey(key) == folder && key != folder;
-        const bool ordinary =
-            !node.folder &&
-            (node.attributes & (platform::kAttrHidden | platform::kAttrSystem)) == 0;
-        if (in_folder && ordinary &&
-            platform::WildcardMatch(name_pattern, platform::GetFileName(node.path))) {
+    for (const auto& [node_key, node] : nodes_) {
+        if (ParentKey(node_key) == key && node_key != key &&
+            wanted(platform::GetFileName(node.path))) {
             listed.push_back(&node);
         }
     }
     std::sort(listed.begin(), listed.end(),
               [](const Node* a, const Node* b) { return a->order < b->order; });
-    matches_.clear();
+    std::vector<platform::FolderEntry> entries;
     for (const Node* node : listed) {
-        matches_.push_back(platform::GetFileName(node->path));
+        entries.push_back({platform::GetFileName(node->path), !node->folder, node->attributes});
     }
-    next_match_ = 0;
-    return TakeMatch();
-}
-
-std::string FakeHost::NextMatch() {
-    Begin("NextMatch", {});
-    return TakeMatch();
-}
-
-std::string FakeHost::TakeMatch() {
-    return next_match_ < matches_.size() ? matches_[next_match_++] : std::string{};
+    return entries;
 }
 
 unsigned FakeHost::GetAttributes(const std::string& path) {
@@ -497,46 +483,18 @@ DateTime FakeHost::FileModifiedTime(const std::string& path) {
     return Existing("FileModifiedTime", path, false).modified;
 }
 
-void FakeHost::OpenTextInput(const std::string& path) {
-    Begin("OpenTextInput", {path});
-    if (input_.IsOpen()) {
-        throw PlatformError("OpenTextInput", {path}, "File already open.");
-    }
-    input_.Open(Existing("OpenTextInput", path, false).content);
-}
-
-void FakeHost::OpenInput(const char* operation) const {
-    if (!input_.IsOpen()) {
-        throw PlatformError(operation, {}, "Bad file name or number.");
-    }
-}
-
-std::string FakeHost::ReadLine() {
-    Begin("ReadLine", {});
-    OpenInput("ReadLine");
-    return input_.ReadLine();
-}
-
-bool FakeHost::AtEnd() {
-    Begin("AtEnd", {});
-    OpenInput("AtEnd");
-    return input_.AtEnd();
-}
-
-void FakeHost::Rewind() {
-    Begin("Rewind", {});
-    OpenInput("Rewind");
-    input_.Rewind();
-}
-
-void FakeHost::CloseAll() {
-    Begin("CloseAll", {});
-    input_.Close();
+std::unique_ptr<platform::ByteSource> FakeHost::OpenForReading(const std::string& path) {
+    return std::make_unique<platform::StringSource>(Existing("OpenTextInput", path, false).content);
 }
 
 void FakeHost::FlushDrive(const std::string& drive_path) {
     Begin("FlushDrive", {drive_path});
     Key(drive_path);
+}
+
+bool FakeHost::PrepareForRemoval(const std::string& drive_path) {
+    log_.Add("PrepareForRemoval " + drive_path);
+    return removable_;
 }
 
 void FakeUser::Answer(platform::Answer answer, std::function<void()> action) {
@@ -576,8 +534,9 @@ void FakeUser::OnEndProgram() {
 }
 
 const char* ControlName(update::Control control) {
-    static const char* const kNames[] = {"Label1",       "Label2",      "Label3",     "Label4",
-                                         "ProgressBar1", "Command1(0)", "Command1(1)"};
+    static const char* const kNames[] = {"Label1",      "Label2",       "Label3",
+                                         "Label4",      "ProgressBar1", "Command1(0)",
+                                         "Command1(1)", "Label5",       "Label6"};
     return kNames[static_cast<int>(control)];
 }
 

@@ -15,7 +15,7 @@
 #include "app/view.h"
 #include "app/window_description.h"
 #include "platform/contract.h"
-#include "platform/text_input.h"
+#include "platform/host_runtime.h"
 
 namespace velno::fake {
 
@@ -57,7 +57,7 @@ struct Node {
     long order = 0;  // creation order, the order a directory lists in
 };
 
-class FakeHost : public platform::Platform, public platform::Runtime {
+class FakeHost : public platform::Platform, public platform::HostRuntime {
 public:
     explicit FakeHost(CallLog& log);
 
@@ -80,6 +80,8 @@ public:
     std::string Snapshot() const;
     // Every path that reached an operation, resolved as the host resolves it.
     const std::vector<std::string>& ResolvedPaths() const { return resolved_paths_; }
+    // The same paths as the logic passed them.
+    const std::vector<std::string>& RequestedPaths() const { return requested_paths_; }
     long OperationCount() const { return operations_; }
 
     // --- Faults -----------------------------------------------------------
@@ -92,6 +94,9 @@ public:
     void SetCapacity(const std::string& drive_path, std::size_t bytes);
     // Every CopyFile calls the chunk callback this many times.
     void SetChunksPerCopy(int chunks) { chunks_per_copy_ = chunks; }
+    // Whether PrepareForRemoval succeeds; it never throws, so it is no
+    // numbered operation.
+    void SetRemovable(bool removable) { removable_ = removable; }
 
     // --- Platform -----------------------------------------------------------
     std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
@@ -100,18 +105,12 @@ public:
 
     // --- Runtime ---------------------------------------------------------------
     std::string ApplicationFolder() override;
-    std::string FirstMatch(const std::string& pattern) override;
-    std::string NextMatch() override;
     unsigned GetAttributes(const std::string& path) override;
     void SetAttributes(const std::string& path, unsigned bits) override;
     void RemoveFile(const std::string& path) override;
     DateTime FileModifiedTime(const std::string& path) override;
-    void OpenTextInput(const std::string& path) override;
-    std::string ReadLine() override;
-    bool AtEnd() override;
-    void Rewind() override;
-    void CloseAll() override;
     void FlushDrive(const std::string& drive_path) override;
+    bool PrepareForRemoval(const std::string& drive_path) override;
 
     // Used by the fake file-system object and drives.
     void Begin(const std::string& operation, const std::vector<std::string>& paths);
@@ -128,9 +127,15 @@ public:
     int ChunksPerCopy() const { return chunks_per_copy_; }
     CallLog& Log() { return log_; }
 
+protected:
+    std::vector<platform::FolderEntry> ListFolder(
+        const std::string& folder, const std::function<bool(std::string_view)>& wanted) override;
+    std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& path) override;
+    void Starting(const std::string& operation, const std::vector<std::string>& paths) override {
+        Begin(operation, paths);
+    }
+
 private:
-    void OpenInput(const char* operation) const;
-    std::string TakeMatch();
     // The drive's capacity and the bytes its files take in whole clusters;
     // no capacity when none was set.
     std::optional<std::size_t> Capacity(const std::string& drive) const;
@@ -143,12 +148,11 @@ private:
     std::map<std::string, std::size_t> capacity_;
     std::string application_folder_ = "C:\\Upd";
     std::vector<std::string> resolved_paths_;
-    std::vector<std::string> matches_;
-    std::size_t next_match_ = 0;
-    platform::TextInput input_;
+    std::vector<std::string> requested_paths_;
     long operations_ = 0;
     long fail_at_ = -1;
     std::string lost_drive_;
+    bool removable_ = true;
     long lose_at_ = -1;
     long order_ = 0;
     int chunks_per_copy_ = 1;

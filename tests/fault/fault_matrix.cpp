@@ -109,6 +109,8 @@ public:
     void Rewind() override { At("Rewind", {}).Rewind(); }
     void CloseAll() override { At("CloseAll", {}).CloseAll(); }
     void FlushDrive(const std::string& p) override { At("FlushDrive", {p}).FlushDrive(p); }
+    // Never fails (it reports whether removal worked), so no fault goes here.
+    bool PrepareForRemoval(const std::string& p) override { return real_.PrepareForRemoval(p); }
 
 private:
     platform::Runtime& At(const char* operation, std::vector<std::string> paths) {

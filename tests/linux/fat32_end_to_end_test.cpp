@@ -75,9 +75,9 @@ TEST_F(Fat32EndToEnd, DetectionAndTheWholeUpdateRunThroughTheLinuxHost) {
         << (user.messages.empty() ? "" : user.messages.back());
     EXPECT_TRUE(form.Completed());
     EXPECT_EQ(user.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
-    // One per entry, and one in each of the two copies, between writing the
-    // file and reading it back.
-    EXPECT_EQ(log.Count("PumpEvents"), 8);
+    // One per entry, and at least one in each of the two copies, between
+    // writing the file and reading it back (more while a slow flush runs).
+    EXPECT_GE(log.Count("PumpEvents"), 8);
     EXPECT_EQ(view.progress_values, (std::vector<float>{0, 0, 16, 33, 50, 66, 83}));
 
     // Times as the mounted volume gives them back: the staged time rounded

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 
 #include "host_fixture.h"
 
@@ -61,6 +62,7 @@ TEST_F(FileSystemTest, NamesAreFoundIgnoringCaseAndByType) {
     EXPECT_TRUE(fs_->FileExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_TRUE(fs_->FolderExists(Drive("\\SYSTEM/INIT")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\system\\init")));
+    EXPECT_FALSE(fs_->FileExists(Drive("\\" + std::string(65536, 'a'))));  // a 64 KiB list line
     EXPECT_FALSE(fs_->FolderExists(Drive("\\system\\init\\startup.ini")));
     EXPECT_FALSE(fs_->FileExists(Drive("\\nothing\\startup.ini")));
     // Trailing blanks and dots are dropped from each name, as Windows does.
@@ -185,8 +187,14 @@ TEST_F(FileSystemTest, TextInputAndTimes) {
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.Rewind();
     EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
+    runtime_.OpenTextInput(App("\\mtmp\\position.txt"));  // opened again: from the start
+    EXPECT_EQ(runtime_.ReadLine(), "\\a.bin");
     runtime_.CloseAll();
     EXPECT_PLATFORM_ERROR(runtime_.AtEnd(), "AtEnd", "No file is open");
+    // A folder opens on Linux but is no text; a NUL would cut the path short.
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App("\\mtmp")), "OpenTextInput", "Is a directory");
+    EXPECT_PLATFORM_ERROR(runtime_.OpenTextInput(App(std::string("\\mtmp\\position.txt\0x", 19))),
+                          "OpenTextInput", "Invalid argument");
 
     // What the volume kept of it: FAT keeps even seconds.
     const timespec kept = ModifiedOf(temp_ / "app/mtmp/Position.txt");
@@ -213,6 +221,46 @@ TEST(LinuxPlatformTest, ApplicationFolderIsTheExecutablesAndTheClassNameIsChecke
     EXPECT_EQ(host.GetRuntime().ApplicationFolder(),
               std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
     EXPECT_THROW(host.CreateFileSystemObject("Scripting.Other"), PlatformError);
+}
+
+// Only a volume mounted from a block device goes to the volume manager, and
+// its answer is the result; the last mount on the drive's point counts.
+TEST(LinuxPlatformTest, RemovalHandsTheDrivesBlockDeviceToTheVolumeManager) {
+    struct Case {
+        const char* sources;  // of the mounts on the drive's point, in order
+        bool answer;
+        bool removed;
+        const char* asked;
+    };
+    for (const Case& c :
+         {Case{"/dev/sdz1", true, true, "/dev/sdz1"}, Case{"/dev/sdz1", false, false, "/dev/sdz1"},
+          Case{"/dev/sdy1 /dev/sdz1", true, true, "/dev/sdz1"},
+          Case{"/dev/sdz1 /tmp/velno.img", true, false, ""}}) {
+        TempFolder temp;
+        std::filesystem::create_directories(temp / "drive");
+        std::string mountinfo;
+        std::istringstream sources(c.sources);
+        for (std::string source; sources >> source;) {
+            mountinfo += "50 1 8:1 / " + (temp / "drive") + " rw - vfat " + source + " rw\n";
+        }
+        WriteFile(temp / "mountinfo", mountinfo);
+        std::string asked;
+        platform::linux_host::LinuxPlatform host(
+            {.application_folder = temp.path(),
+             .drive_sources = {.mountinfo_path = temp / "mountinfo"},
+             .remove_device = [&](const std::string& device) {
+                 asked = device;
+                 return c.answer;
+             }});
+        const std::string drive = host.CreateFileSystemObject("Scripting.FileSystemObject")
+                                      ->Drives()
+                                      ->Walk()
+                                      .at(0)
+                                      ->Path();
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(drive), c.removed) << c.sources;
+        EXPECT_EQ(asked, c.asked) << c.sources;
+        EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/")) << "a path on no drive";
+    }
 }
 
 }  // namespace

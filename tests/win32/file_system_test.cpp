@@ -24,6 +24,7 @@ TEST_F(Win32FileSystemTest, FindsFilesAndFoldersByKindIgnoringCaseAndStaysOnTheD
     EXPECT_TRUE(fs.FolderExists(At("system")));
     EXPECT_FALSE(fs.FileExists(At("system")));
     EXPECT_FALSE(fs.FileExists(At("nothere\\b.bin")));
+    EXPECT_FALSE(fs.FileExists(At(std::string(65536, 'a'))));  // a 64 KiB list line
     EXPECT_TRUE(fs.FolderExists("E:"));
     // ".." never climbs above the drive's root.
     const std::string climbing = "E:\\..\\..\\..\\" + FolderName() + "\\..\\..\\" + FolderName();

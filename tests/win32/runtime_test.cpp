@@ -70,6 +70,14 @@ TEST_F(Win32RuntimeTest, RemovesAFileEvenReadOnlyButNotAMissingOne) {
               std::vector<std::string>{At("ro.ini")});
 }
 
+// Wine puts no disk device behind a drive, so the configuration manager is
+// never asked to eject: removal reports failure, and never throws.
+TEST_F(Win32RuntimeTest, RemovalFallsBackWhereNoDiskStandsBehindTheDrive) {
+    for (const char* drive : {"E:", "Q:", "E:\\", ""}) {
+        EXPECT_FALSE(runtime.PrepareForRemoval(drive)) << drive;
+    }
+}
+
 TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {
     WriteBytes(At("position.txt"), "\\a.bin\r\n-\\b.bin\r\\c.bin");
     runtime.OpenTextInput(At("position.txt"));
@@ -79,7 +87,12 @@ TEST_F(Win32RuntimeTest, OpensRewindsAndClosesTheTextInput) {
     EXPECT_EQ(runtime.ReadLine(), "\\a.bin");
     runtime.CloseAll();
     EXPECT_THROW(runtime.ReadLine(), PlatformError);
-    EXPECT_THROW(runtime.OpenTextInput(At("missing.txt")), PlatformError);
+    // Missing, a folder, a NUL that would cut the path short.
+    CreateDirectoryW(Wide(At("folder.txt")).c_str(), nullptr);
+    for (const std::string& path :
+         {At("missing.txt"), At("folder.txt"), At(std::string("position.txt\0x", 14))}) {
+        EXPECT_THROW(runtime.OpenTextInput(path), PlatformError) << path;
+    }
 }
 
 }  // namespace

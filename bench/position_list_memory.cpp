@@ -1,0 +1,110 @@
+// Peak memory of a position list of 1,000,000 entries applied by the update
+// logic on the Linux host, in a temporary folder: the list is counted and
+// applied, each a pass over the whole file, and must never be held whole.
+// Prints the list's size, the peak resident memory (VmHWM) before and after
+// the passes, and their time.
+//
+// Usage: velno_bench_position_list [ENTRIES]
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/linux/linux_platform.h"
+#include "update/update.h"
+
+namespace {
+
+using namespace velno;
+
+// Peak resident memory of this process so far, in MiB.
+double PeakMib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) {
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+        }
+    }
+    return -1;
+}
+
+class QuietUser : public platform::UserServices {
+public:
+    platform::Answer ShowMessage(const std::string&, platform::Buttons, platform::Icon) override {
+        ++messages;
+        return platform::Answer::kOk;
+    }
+    void PumpEvents() override {}
+    long messages = 0;
+};
+
+class NoWindow : public update::WindowControls {
+public:
+    void SetVisible(update::Control, bool) override {}
+    void SetEnabled(update::Control, bool) override {}
+    void SetProgressValue(float value) override { last_value = value; }
+    float ProgressMax() override { return 100; }
+    float last_value = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const long entries = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1'000'000;
+    char pattern[] = "/tmp/velno-list-bench.XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path work = pattern;
+    std::filesystem::create_directories(work / "drive");
+    std::filesystem::create_directories(work / "app/mtmp");
+    std::ofstream(work / "mountinfo")
+        << "60 1 0:60 / " << (work / "drive").string() << " rw - tmpfs tmpfs rw\n";
+    {
+        // Delete entries of files that are not there: each entry is read,
+        // classified and looked up, and nothing else happens.
+        std::ofstream list(work / "app/mtmp/position.txt", std::ios::binary);
+        for (long i = 0; i < entries; ++i) {
+            list << "-\\system\\data\\old" << i << ".bin\r\n";
+        }
+    }
+    const auto list_bytes = std::filesystem::file_size(work / "app/mtmp/position.txt");
+
+    platform::linux_host::LinuxPlatform host(
+        {.application_folder = (work / "app").string(),
+         .drive_sources = {.mountinfo_path = (work / "mountinfo").string()}});
+    update::InstrumentDrive instrument;
+    instrument.file_system = host.CreateFileSystemObject("Scripting.FileSystemObject");
+    instrument.drive_list = instrument.file_system->Drives();
+    instrument.drive = instrument.drive_list->Walk().at(0);
+    instrument.drive_path = instrument.drive->Path();
+    update::UpdatePaths paths;
+    paths.staging_folder = host.GetRuntime().ApplicationFolder() + "\\mtmp\\";
+    paths.position_file = paths.staging_folder + "position.txt";
+    QuietUser user;
+    NoWindow window;
+    update::UpdateContext context{host.GetRuntime(), user, window, instrument, paths};
+
+    const double before = PeakMib();
+    const auto start = std::chrono::steady_clock::now();
+    update::ApplyPositionList(context);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double after = PeakMib();
+    host.GetRuntime().CloseAll();
+    std::filesystem::remove_all(work);
+
+    std::printf("position list: %ld entries, %.1f MiB\n", entries,
+                static_cast<double>(list_bytes) / (1024.0 * 1024.0));
+    std::printf("counted and applied in %.1f s; last progress value %.0f, %ld messages\n",
+                took.count(), window.last_value, user.messages);
+    std::printf("peak memory: %.1f MiB before the passes, %.1f MiB after (+%.2f MiB)\n", before,
+                after, after - before);
+    return 0;
+}
