@@ -83,14 +83,16 @@ public:
             volume_.Vanish();
             return;
         }
-        // All the room but one cluster: fusefat corrupts the volume when a
+        // All the room but four clusters: fusefat corrupts the volume when a
         // new folder finds no cluster at all (it links the folder to the
-        // root). One cluster is less than any file the update copies.
+        // root), and with a single cluster left that still happened now and
+        // then. Four clusters hold the update's new folders but are less
+        // than any file it copies, so every copy still runs out of room.
         filled_ = true;
         const std::string filler = volume_.mount_point() + "/" + kFiller;
         const long long room = WriteFiller(filler, kRoom * 2);
         ::unlink(filler.c_str());
-        WriteFiller(filler, room - 512);
+        WriteFiller(filler, room - 4 * 512);
     }
 
     // Listed with mdir, copied out with mcopy (times kept), every file but
