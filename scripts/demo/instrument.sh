@@ -226,10 +226,12 @@ velno_state() {
     notice=$(velno_share "$picture" 497x25+32+56 '#0000C0')
     bar=$(convert "$picture" -crop 525x37+18+10 +repage -colorspace HSL -channel G -separate \
         -threshold 40% -format '%[fx:int(mean*1000)]' info:)
-    if [ "$warning" -gt 5 ]; then
-        if [ "$bar" -gt 10 ]; then echo "running-bar $bar"; else echo "running $bar"; fi
-    elif [ "$instructions" -gt 5 ]; then
+    # The instructions first: at completion a red line about the volume may
+    # stand where the warning stood while running.
+    if [ "$instructions" -gt 5 ]; then
         echo "completed 0"
+    elif [ "$warning" -gt 5 ]; then
+        if [ "$bar" -gt 10 ]; then echo "running-bar $bar"; else echo "running $bar"; fi
     elif [ "$notice" -gt 5 ]; then
         echo "ready 0"
     else
