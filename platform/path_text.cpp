@@ -71,6 +71,14 @@ std::vector<std::string> ResolveBelowRoot(std::string_view rest) {
     return components;
 }
 
+std::string FoldCase(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        c = FoldCase(c);
+    }
+    return folded;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

@@ -35,6 +35,10 @@ std::vector<std::string> ResolveBelowRoot(std::string_view rest);
 // names.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// The text with its ASCII letters in upper case: one spelling for names that
+// FAT and Windows take as the same.
+std::string FoldCase(std::string_view text);
+
 // Matches a name against a pattern where "*" stands for any run of
 // characters (also an empty one) and "?" for one character, ignoring the
 // case of ASCII letters.

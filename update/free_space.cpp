@@ -16,9 +16,7 @@ std::string TargetKey(const std::string& line) {
     for (const std::string& component : platform::ResolveBelowRoot(line)) {
         key += "\\" + component;
     }
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-    return key;
+    return platform::FoldCase(key);
 }
 
 // Bytes as megabytes with one decimal, rounded up or down.

@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <ostream>
 
+#include "update/messages.h"
+
 namespace velno::update {
 
 namespace {
-
-std::string FoldCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-    return text;
-}
 
 // Where a path below the drive's root ends up, resolved as the hosts resolve
 // it; clamped when a ".." would climb above the root. A component in front
@@ -142,7 +138,8 @@ PackageCheck CheckPackage(platform::Runtime& runtime, platform::FileSystemObject
         check.missing += entry.missing ? 1 : 0;
         check.total_bytes += entry.bytes;
         const std::vector<std::string> resolved = platform::ResolveBelowRoot(entry.staged);
-        const std::string key = FoldCase(resolved.empty() ? entry.staged : resolved.back());
+        const std::string key =
+            platform::FoldCase(resolved.empty() ? entry.staged : resolved.back());
         const auto known = std::find_if(by_name.begin(), by_name.end(),
                                         [&](const auto& group) { return group.first == key; });
         if (known == by_name.end()) {
@@ -161,8 +158,8 @@ PackageCheck CheckPackage(platform::Runtime& runtime, platform::FileSystemObject
 
 void PrintPackageCheck(const PackageCheck& check, std::ostream& out) {
     if (!check.position_file_found) {
-        out << "mtmp\\position.txt is missing: the updater would show \"Position file not found "
-               "\"\n";
+        out << "mtmp\\position.txt is missing: the updater would show \"" << kPositionFileNotFound
+            << "\"\n";
         return;
     }
     out << "position list: " << check.entries.size() << " entries, line ends "
@@ -182,8 +179,8 @@ void PrintPackageCheck(const PackageCheck& check, std::ostream& out) {
         } else {
             out << "install " << entry.target << " from mtmp\\" << entry.staged;
             if (entry.missing) {
-                out << ", MISSING: the updater would show \"File " << entry.staged
-                    << " not found\"";
+                out << ", MISSING: the updater would show \"" << MissingFileMessage(entry.staged)
+                    << "\"";
             } else {
                 out << " (" << entry.bytes << " bytes)";
             }
