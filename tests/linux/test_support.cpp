@@ -1,8 +1,14 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,18 +42,16 @@ TempFolder::~TempFolder() {
 void WriteFile(const std::string& path, const std::string& content, timespec modified) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    if (modified.tv_sec != 0 || modified.tv_nsec != 0) {
-        const timespec times[2] = {modified, modified};
-        if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-            throw std::runtime_error("utimensat failed on " + path);
-        }
+    const timespec times[2] = {modified, modified};
+    if ((modified.tv_sec != 0 || modified.tv_nsec != 0) &&
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        throw std::runtime_error("utimensat failed on " + path);
     }
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -59,28 +63,46 @@ timespec ModifiedOf(const std::string& path) {
     return info.st_mtim;
 }
 
-std::string Snapshot(const std::string& folder, const std::string& except) {
+std::string Snapshot(const std::string& folder) {
     std::set<std::string> lines;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string path = entry.path().string();
-        if (path.starts_with(except)) {
-            continue;
-        }
-        std::string line = path.substr(folder.size() + 1);
-        if (entry.is_directory()) {
-            lines.insert(line + "/");
-            continue;
-        }
         const timespec time = ModifiedOf(path);
-        const std::string content = entry.file_size() > 1024 ? "..." : ReadFile(path);
-        lines.insert(line + "=" + content + "@" + std::to_string(time.tv_sec) + "." +
-                     std::to_string(time.tv_nsec));
+        lines.insert(path.substr(folder.size() + 1) +
+                     (entry.is_directory()
+                          ? "/"
+                          : "=" + ReadFile(path) + "@" +
+                                std::to_string(time.tv_sec * 1'000'000'000LL + time.tv_nsec)));
     }
     std::string text;
     for (const std::string& line : lines) {
         text += line + "\n";
     }
     return text;
+}
+
+bool OnFat(const std::string& path) {
+    struct statfs volume {};
+    return ::statfs(path.c_str(), &volume) == 0 && volume.f_type == MSDOS_SUPER_MAGIC;
+}
+
+unsigned FatAttributes(const std::string& path) {
+    if (!OnFat(path)) {
+        return (std::filesystem::status(path).permissions() &
+                std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::uint32_t bits = 0;
+    EXPECT_EQ(fd < 0 ? -1 : ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &bits), 0) << path;
+    ::close(fd);
+    return bits & (ATTR_RO | ATTR_HIDDEN | ATTR_SYS);
+}
+
+void SetFatAttributes(const std::string& path, unsigned bits) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::uint32_t value = bits;
+    EXPECT_EQ(fd < 0 ? -1 : ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &value), 0) << path;
+    ::close(fd);
 }
 
 int Shell(const std::string& command) {

@@ -28,10 +28,14 @@ private:
 void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
 std::string ReadFile(const std::string& path);
 timespec ModifiedOf(const std::string& path);
-// Every file and folder below the folder except those below `except`, one
-// a line, sorted: "name/" for a folder, "name=content@seconds.nanoseconds"
-// for a file; the content is left out of files larger than a kilobyte.
-std::string Snapshot(const std::string& folder, const std::string& except = "//");
+// Every entry below the folder, sorted, one a line: "a/b/" for a folder,
+// "a/b=content@nanoseconds" for a file.
+std::string Snapshot(const std::string& folder);
+// The read-only, hidden and system bits as the kernel's FAT driver reads
+// them; elsewhere read-only alone, as the absence of write permission.
+unsigned FatAttributes(const std::string& path);
+void SetFatAttributes(const std::string& path, unsigned bits);
+bool OnFat(const std::string& path);
 
 // Runs a shell command; returns its exit status, or -1 when it did not exit.
 int Shell(const std::string& command);

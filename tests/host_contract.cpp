@@ -1,0 +1,383 @@
+// The platform contract on a real host: the file system, the copy, the
+// drive and the runtime, on the instrument's volume.
+
+#include "host_contract.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "fake/error_of.h"
+
+namespace velno::host_test {
+namespace {
+
+using platform::kAttrHidden;
+using platform::kAttrReadOnly;
+using platform::kAttrSystem;
+
+// Part of the system's message on each host; the Windows texts are Wine's.
+#ifdef _WIN32
+#define ON_HOST(linux_text, windows_text) windows_text
+#else
+#define ON_HOST(linux_text, windows_text) linux_text
+#endif
+
+class HostContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why_not;
+        rig_ = MakeHostRig(why_not);
+        if (!rig_) {
+            GTEST_SKIP() << why_not;
+        }
+        fs_ = rig_->Host().CreateFileSystemObject("Scripting.FileSystemObject");
+    }
+    std::string Drive(const std::string& rest = "") const { return rig_->Drive() + rest; }
+    std::string App(const std::string& rest = "") const { return rig_->App() + rest; }
+    platform::Runtime& Runtime() { return rig_->Host().GetRuntime(); }
+
+    std::unique_ptr<HostRig> rig_;
+    std::unique_ptr<platform::FileSystemObject> fs_;
+};
+
+TEST_F(HostContract, NamesAreFoundIgnoringCaseByKindAndNeverAboveTheRoot) {
+    rig_->Write(Drive("\\System\\Init\\StartUp.INI"), "x");
+    const std::string name = fs_->GetFileName(Drive());
+    const struct {
+        std::string path;
+        bool file;
+        bool folder;
+    } cases[] = {
+        {"\\system\\init\\startup.ini", true, false},
+        {"\\SYSTEM/INIT", false, true},
+        // Trailing blanks and dots are dropped from each name, as Windows does.
+        {"\\system. \\init \\startup.ini. ", true, false},
+        {"\\system\\init\\startup.ini\\x", false, false},
+        {"\\nothing\\startup.ini", false, false},
+        {"\\" + std::string(65536, 'a'), false, false},  // a 64 KiB list line
+        // ".." never climbs above the drive's root.
+        {"\\..\\..\\..\\..\\" + name + "\\system\\..\\SYSTEM\\init", false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fs_->FileExists(Drive(c.path)), c.file) << c.path.substr(0, 80);
+        EXPECT_EQ(fs_->FolderExists(Drive(c.path)), c.folder) << c.path.substr(0, 80);
+    }
+    // New names go into the existing folder of other case, below the root.
+    fs_->CreateFolder(Drive("\\SYSTEM\\OldRel"));
+    fs_->CreateFolder(Drive("\\..\\..\\..\\" + name + "\\made"));
+    EXPECT_EQ(
+        rig_->Snapshot(Drive()),
+        "System/\nSystem/Init/\nSystem/Init/StartUp.INI=x@" +
+            std::to_string(
+                rig_->Modified(Drive("\\System\\Init\\StartUp.INI")).time_since_epoch().count()) +
+            "\nSystem/OldRel/\nmade/\n");
+    const std::string folder = fs_->GetFolder(Drive("\\system\\oldrel"))->Path();
+    EXPECT_TRUE(fs_->FolderExists(folder)) << folder;
+    EXPECT_EQ(folder.size(), Drive("\\system\\oldrel").size()) << folder;
+}
+
+TEST_F(HostContract, RefusedChangesNameTheirOperationAndPathsAndChangeNothing) {
+    // Times a FAT volume holds too: even seconds after 1980.
+    rig_->Write(Drive("\\ro.bin"), "old", 1'600'000'000);
+    Runtime().SetAttributes(Drive("\\ro.bin"), kAttrReadOnly);
+    rig_->Write(Drive("\\Veln4a.mem"), "new", 1'600'000'002);
+    rig_->Write(Drive("\\OldRel\\VELN4A.MEM"), "saved", 1'600'000'004);
+    rig_->MakeFolder(Drive("\\folder"));
+    const std::string before = rig_->Snapshot(Drive());
+    const struct {
+        std::function<void()> change;
+        const char* operation;
+        std::vector<std::string> paths;
+        const char* message;
+    } refused[] = {
+        {[&] { fs_->CreateFolder(Drive("\\a\\b")); },
+         "CreateFolder",
+         {Drive("\\a\\b")},
+         ON_HOST("No such file", "")},
+        {[&] { fs_->CreateFolder(Drive("\\FOLDER")); },
+         "CreateFolder",
+         {Drive("\\FOLDER")},
+         ON_HOST("File exists", "")},
+        {[&] { fs_->DeleteFile(Drive("\\RO.BIN"), false); },
+         "DeleteFile",
+         {Drive("\\RO.BIN")},
+         ON_HOST("Permission denied", "")},
+        {[&] { fs_->DeleteFile(Drive("\\none.bin"), true); },
+         "DeleteFile",
+         {Drive("\\none.bin")},
+         ON_HOST("No such file", "")},
+        {[&] { fs_->DeleteFile(Drive("\\folder"), true); },
+         "DeleteFile",
+         {Drive("\\folder")},
+         ON_HOST("Is a directory", "")},
+        {[&] { Runtime().RemoveFile(Drive("\\folder")); },
+         "RemoveFile",
+         {Drive("\\folder")},
+         ON_HOST("Is a directory", "")},
+        {[&] { Runtime().RemoveFile(Drive("\\none")); },
+         "RemoveFile",
+         {Drive("\\none")},
+         ON_HOST("No such file", "")},
+        {[&] { fs_->MoveFile(Drive("\\Veln4a.mem"), Drive("\\OldRel\\Veln4a.mem")); },
+         "MoveFile",
+         {Drive("\\Veln4a.mem"), Drive("\\OldRel\\Veln4a.mem")},
+         ON_HOST("File exists", "")},
+        {[&] { fs_->MoveFile(Drive("\\none.mem"), Drive("\\x.mem")); },
+         "MoveFile",
+         {Drive("\\none.mem"), Drive("\\x.mem")},
+         ON_HOST("No such file", "")},
+        {[&] { fs_->MoveFile(Drive("\\Veln4a.mem"), Drive("\\no\\x.mem")); },
+         "MoveFile",
+         {Drive("\\Veln4a.mem"), Drive("\\no\\x.mem")},
+         ON_HOST("No such file", "")},
+        {[&] { Runtime().SetAttributes(Drive("\\none"), 0); },
+         "SetAttributes",
+         {Drive("\\none")},
+         ON_HOST("No such file", "")},
+        {[&] { Runtime().GetAttributes(Drive("\\none")); },
+         "GetAttributes",
+         {Drive("\\none")},
+         ON_HOST("No such file", "")},
+    };
+    for (const auto& r : refused) {
+        const platform::PlatformError error = velno::testing::ErrorOf(r.change);
+        EXPECT_EQ(error.Operation(), r.operation);
+        EXPECT_EQ(error.Paths(), r.paths) << r.operation;
+        EXPECT_NE(error.SystemMessage().find(r.message), std::string::npos) << error.what();
+        EXPECT_FALSE(error.SystemMessage().empty()) << r.operation;
+    }
+    EXPECT_EQ(rig_->Snapshot(Drive()), before);
+
+    fs_->DeleteFile(Drive("\\RO.BIN"), true);
+    fs_->MoveFile(Drive("\\veln4A.MEM"), Drive("\\oldrel\\Veln4b.mem"));
+    rig_->Write(Drive("\\ro.ini"), "r");
+    Runtime().SetAttributes(Drive("\\ro.ini"), kAttrReadOnly);
+    Runtime().RemoveFile(Drive("\\ro.ini"));  // read-only or not
+    EXPECT_EQ(rig_->Snapshot(Drive()),
+              "OldRel/\nOldRel/VELN4A.MEM=saved@1600000004000000000\n"
+              "OldRel/Veln4b.mem=new@1600000002000000000\nfolder/\n");
+}
+
+TEST_F(HostContract, AttributesAreTheOnesTheVolumeHolds) {
+    rig_->Write(Drive("\\file.bin"), "x");
+    rig_->MakeFolder(Drive("\\system"));
+    const unsigned held = rig_->HeldAttributes();
+    for (const char* path : {"\\file.bin", "\\system"}) {
+        for (const unsigned bits : {kAttrReadOnly | kAttrHidden, kAttrHidden | kAttrSystem, 0u,
+                                    kAttrSystem | kAttrReadOnly}) {
+            if (path == std::string("\\system") && (bits & kAttrReadOnly) != 0) {
+                continue;  // a read-only folder means something else on Linux
+            }
+            Runtime().SetAttributes(Drive(path), bits);
+            EXPECT_EQ(Runtime().GetAttributes(Drive(path)), bits & held) << path << bits;
+            EXPECT_EQ(rig_->Attributes(Drive(path)), bits & held) << path << bits;
+        }
+    }
+}
+
+TEST_F(HostContract, MatchesAreOrdinaryFilesInAnyCaseAndSurviveMovingThemAway) {
+    for (const char* name : {"Veln4a.mem", "VELN4B.MEM", "veln4.mem", "Veln4hid.mem",
+                             "Veln4sys.mem", "Veln4x.mem.bak", "x.mem", "xVeln4.mem"}) {
+        rig_->Write(Drive("\\") + name, name);
+    }
+    Runtime().SetAttributes(Drive("\\Veln4hid.mem"), kAttrHidden);
+    Runtime().SetAttributes(Drive("\\Veln4sys.mem"), kAttrSystem);
+    rig_->MakeFolder(Drive("\\Veln4dir.mem"));
+    rig_->MakeFolder(Drive("\\OldRel"));
+    // Hidden and system files are no matches where the volume holds the bit.
+    std::set<std::string> expected = {"Veln4a.mem", "VELN4B.MEM", "veln4.mem"};
+    for (const char* name : {"Veln4hid.mem", "Veln4sys.mem"}) {
+        if (Runtime().GetAttributes(Drive("\\") + name) == 0) {
+            expected.insert(name);
+        }
+    }
+    std::set<std::string> moved;
+    for (std::string name = Runtime().FirstMatch(Drive("\\Veln4*.mem")); !name.empty();
+         name = Runtime().NextMatch()) {
+        fs_->MoveFile(Drive("\\" + name), Drive("\\OldRel\\" + name));
+        moved.insert(name);
+    }
+    EXPECT_EQ(moved, expected);
+    EXPECT_EQ(Runtime().NextMatch(), "");
+    EXPECT_EQ(Runtime().FirstMatch(Drive("\\missing\\*.mem")), "");
+    EXPECT_EQ(Runtime().FirstMatch(Drive("\\nothing*.x")), "");
+}
+
+TEST_F(HostContract, TextInputFileObjectsAndTimes) {
+    EXPECT_PLATFORM_ERROR(Runtime().ReadLine(), "ReadLine", "No file is open");
+    EXPECT_PLATFORM_ERROR(Runtime().OpenTextInput(App("\\mtmp\\position.txt")), "OpenTextInput",
+                          ON_HOST("No such file", ""));
+    rig_->Write(App("\\mtmp\\Position.txt"), "\\a.bin\r\n-\\b.bin\rc", 1'600'000'001);
+    // Lines are split by the shared text input; the host opens and closes.
+    Runtime().OpenTextInput(App("\\mtmp\\position.txt"));
+    EXPECT_EQ(Runtime().ReadLine(), "\\a.bin");
+    EXPECT_EQ(Runtime().ReadLine(), "-\\b.bin");
+    Runtime().Rewind();
+    EXPECT_EQ(Runtime().ReadLine(), "\\a.bin");
+    Runtime().OpenTextInput(App("\\mtmp\\position.txt"));  // opened again: from the start
+    EXPECT_EQ(Runtime().ReadLine(), "\\a.bin");
+    Runtime().CloseAll();
+    EXPECT_PLATFORM_ERROR(Runtime().AtEnd(), "AtEnd", "No file is open");
+    // A folder is no text; a NUL would cut the path short.
+    EXPECT_PLATFORM_ERROR(Runtime().OpenTextInput(App("\\mtmp")), "OpenTextInput",
+                          ON_HOST("Is a directory", ""));
+    EXPECT_PLATFORM_ERROR(Runtime().OpenTextInput(App(std::string("\\mtmp\\position.txt\0x", 19))),
+                          "OpenTextInput", ON_HOST("Invalid argument", ""));
+
+    const platform::FileTime kept = rig_->Modified(App("\\mtmp\\Position.txt"));
+    EXPECT_EQ(Runtime().FileModifiedTime(App("\\MTMP\\position.txt")), kept);
+    const auto file = fs_->GetFile(App("\\mtmp\\position.txt"));
+    EXPECT_EQ(file->DateLastModified(), kept);
+    EXPECT_EQ(file->Size(), 17u);
+    rig_->Write(App("\\mtmp\\Position.txt"), "longer", 1'600'000'003);
+    EXPECT_EQ(file->Size(), 6u);  // read when asked
+    EXPECT_EQ(file->DateLastModified() - kept, std::chrono::seconds(2));
+    EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp\\none.txt")), "GetFile",
+                          ON_HOST("No such file", ""));
+    EXPECT_PLATFORM_ERROR(fs_->GetFile(App("\\mtmp")), "GetFile", ON_HOST("Is a directory", ""));
+    EXPECT_PLATFORM_ERROR(fs_->GetFolder(App("\\mtmp\\position.txt")), "GetFolder",
+                          ON_HOST("Not a directory", ""));
+}
+
+TEST_F(HostContract, TheDriveReportsItsVolumesRoomAndFlushes) {
+    std::shared_ptr<platform::Drive> drive;
+    for (const auto& each : fs_->Drives()->Walk()) {
+        drive = each->Path() == rig_->DrivePath() ? each : drive;
+    }
+    ASSERT_TRUE(drive) << rig_->DrivePath();
+    EXPECT_TRUE(drive->IsReady());
+    EXPECT_EQ(drive->RootFolder().substr(0, rig_->DrivePath().size()), rig_->DrivePath());
+    EXPECT_EQ(drive->RootFolder().size(), rig_->DrivePath().size() + 1);
+    const platform::VolumeSpace space = drive->Space();
+    EXPECT_EQ(space.total_bytes, rig_->Capacity());
+    EXPECT_LE(space.free_bytes, space.total_bytes);
+    EXPECT_GT(space.cluster_bytes, 0u);
+    EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
+    Runtime().FlushDrive(rig_->DrivePath());
+}
+
+// A copy leaves either the complete, verified new file with the source's
+// time or the old file as it was, and never a temporary file.
+struct CopyCase {
+    const char* name;
+    const char* destination;   // below the scratch folder, whose "data\a.bin" is old
+    std::size_t staged_bytes;  // kNoStagedFile: there is none
+    bool read_only;            // "data\a.bin"
+    bool overwrite;
+    Fault fault;
+    const char* error;  // part of the failure's message; none when the copy succeeds
+    int calls;          // of the callback, on success
+    const char* listing;
+};
+
+void PrintTo(const CopyCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr std::size_t kChunk = platform::kCopyChunkBytes;
+constexpr std::size_t kNoStagedFile = static_cast<std::size_t>(-1);
+constexpr CopyCase kCopyCases[] = {
+    {"NewFile", "DATA\\new.bin", kChunk * 5 / 2, false, false, Fault::kNone, nullptr, 5,
+     "a.bin new.bin"},
+    {"NewEmptyFile", "data\\new.bin", 0, false, false, Fault::kNone, nullptr, 0, "a.bin new.bin"},
+    {"ReplaceOlder", "data\\A.BIN", kChunk * 2, false, true, Fault::kNone, nullptr, 3, "a.bin"},
+    {"ReplaceReadOnly", "data\\a.bin", 100, true, true, Fault::kNone, nullptr, 1, "a.bin"},
+    {"ExistingWithoutOverwrite", "data\\a.bin", 100, false, false, Fault::kNone,
+     ON_HOST("File exists", "exists"), 0, "a.bin"},
+    {"FolderDestination", "data", 100, false, true, Fault::kNone,
+     ON_HOST("Is a directory", "denied"), 0, "a.bin"},
+    {"MissingFolder", "none\\a.bin", 100, false, true, Fault::kNone, ON_HOST("No such file", ""), 0,
+     "a.bin"},
+    {"MissingSource", "data\\a.bin", kNoStagedFile, false, true, Fault::kNone,
+     ON_HOST("No such file", ""), 0, "a.bin"},
+    {"Interrupted", "data\\a.bin", kChunk * 5 / 2, false, true, Fault::kInterrupted, "", 0,
+     "a.bin"},
+    {"ReadFailsMidCopy", "data\\a.bin", kChunk * 5 / 2, false, true, Fault::kReadFails,
+     "Input/output error", 0, "a.bin"},
+    {"ReadBackDiffers", "data\\a.bin", kChunk * 5 / 2, true, true, Fault::kReadBackDiffers,
+     "differs", 0, "a.bin"},
+};
+
+class HostCopy : public HostContract, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
+    const CopyCase& c = GetParam();
+    // Marked so that a misplaced chunk shows.
+    std::string staged(c.staged_bytes == kNoStagedFile ? 0 : c.staged_bytes, 's');
+    for (std::size_t i = 0; i < staged.size(); i += 4093) {
+        staged[i] = static_cast<char>('A' + i / 4093 % 26);
+    }
+    if (c.staged_bytes != kNoStagedFile) {
+        rig_->Write(App("\\mtmp\\a.bin"), staged, 1'700'000'001);  // odd seconds
+    }
+    rig_->Write(Drive("\\data\\a.bin"), "old", 1'600'000'000);
+    if (c.read_only) {
+        Runtime().SetAttributes(Drive("\\data\\a.bin"), kAttrReadOnly);
+    }
+    const std::string old = rig_->Snapshot(Drive("\\data"));
+
+    int calls = 0;
+    const auto callback = [&c, &calls] {
+        if (++calls == 2 && c.fault == Fault::kInterrupted) {
+            throw platform::PlatformError("PumpEvents", {}, "");
+        }
+    };
+    const std::string source = App("\\mtmp\\a.bin");
+    const std::string destination = Drive("\\" + std::string(c.destination));
+    std::string exact = c.destination;  // the names on the drive are lower case
+    std::transform(exact.begin(), exact.end(), exact.begin(),
+                   [](char ch) { return static_cast<char>(std::tolower(ch)); });
+    try {
+        if (c.fault == Fault::kReadFails || c.fault == Fault::kReadBackDiffers) {
+            const auto steps = rig_->FaultyCopy(c.fault, source, destination);
+            platform::CopyVerified(*steps, c.overwrite, callback);
+        } else {
+            fs_->CopyFile(source, destination, c.overwrite, callback);
+        }
+        EXPECT_EQ(c.error, nullptr) << "the copy did not fail";
+        EXPECT_GE(calls, c.calls);  // a slow flush adds turns
+        const platform::FileTime kept = rig_->Modified(Drive("\\" + exact));
+        const platform::FileTime from = rig_->Modified(source);
+        EXPECT_NE(rig_->Snapshot(Drive()).find(exact.substr(5) + "=" + staged + "@"),
+                  std::string::npos);
+        // The staged file's time as its volume kept it, or on FAT (2 s steps)
+        // the next step after it: never earlier.
+        EXPECT_TRUE(kept == from || kept == platform::RoundUpToEvenSecond(from));
+        EXPECT_EQ(Runtime().GetAttributes(destination), 0U);
+    } catch (const platform::PlatformError& error) {
+        ASSERT_NE(c.error, nullptr) << error.what();
+        EXPECT_NE(error.SystemMessage().find(c.error), std::string::npos) << error.what();
+        if (c.fault != Fault::kInterrupted) {
+            EXPECT_EQ(error.Paths(), (std::vector<std::string>{source, destination}));
+        }
+        EXPECT_EQ(rig_->Snapshot(Drive("\\data")), old);
+    }
+    std::string listing;
+    std::istringstream lines(rig_->Snapshot(Drive("\\data")));
+    for (std::string line; std::getline(lines, line);) {
+        listing += (listing.empty() ? "" : " ") + line.substr(0, line.find('='));
+    }
+    EXPECT_EQ(listing, c.listing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostCopy, ::testing::ValuesIn(kCopyCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(RoundUpToEvenSecond, GivesTheFirstEvenWholeSecondNotBefore) {
+    using std::chrono::seconds;
+    const std::pair<std::chrono::nanoseconds, seconds> cases[] = {
+        {seconds(10), seconds(10)},
+        {seconds(11), seconds(12)},
+        {seconds(10) + std::chrono::nanoseconds(1), seconds(12)},
+        {-seconds(3), -seconds(2)}};
+    for (const auto& [time, rounded] : cases) {
+        EXPECT_EQ(platform::RoundUpToEvenSecond(platform::FileTime(time)),
+                  platform::FileTime(rounded))
+            << time.count();
+    }
+}
+
+}  // namespace
+}  // namespace velno::host_test

@@ -1,0 +1,78 @@
+#pragma once
+
+// The platform contract as both hosts must keep it, tested once: each host's
+// test program defines MakeHostRig, a host over a scratch folder on its
+// instrument's volume and a folder of the application's, with file helpers
+// that use the system directly, not the code under test.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/copy_engine.h"
+
+namespace velno::host_test {
+
+// A fault where a real device would have one: the callback ending the copy,
+// a read of the source failing half-way, a read-back that differs.
+enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers };
+
+// A host's copy primitives with the fault.
+template <class Steps>
+class FaultySteps : public Steps {
+public:
+    template <class... Args>
+    explicit FaultySteps(Fault fault, Args&&... args)
+        : Steps(std::forward<Args>(args)...), fault_(fault) {}
+
+    std::size_t ReadSource(std::span<char> buffer) override {
+        if (fault_ == Fault::kReadFails && ++reads_ == 2) {
+            this->Fail("Input/output error");
+        }
+        return Steps::ReadSource(buffer);
+    }
+    std::size_t ReadBack(std::span<char> buffer) override {
+        const std::size_t count = Steps::ReadBack(buffer);
+        if (fault_ == Fault::kReadBackDiffers && count > 0) {
+            buffer[count - 1] ^= 1;
+        }
+        return count;
+    }
+
+private:
+    Fault fault_;
+    int reads_ = 0;
+};
+
+// Paths given to the rig are the logic's own texts below Drive() or App(),
+// in the case the files were made with.
+class HostRig {
+public:
+    virtual ~HostRig() = default;
+    virtual platform::Platform& Host() = 0;
+    // The drive's path as Drives() gives it; a scratch folder one level below
+    // its root; a folder the host accepts as the application's.
+    virtual std::string DrivePath() = 0;
+    virtual std::string Drive() = 0;
+    virtual std::string App() = 0;
+    // Writes the file, making its folders; seconds since 1970, 0: now.
+    virtual void Write(const std::string& path, const std::string& bytes,
+                       long long seconds = 0) = 0;
+    virtual void MakeFolder(const std::string& path) = 0;
+    // Every entry below the folder, sorted, one a line: "a/b/" for a folder,
+    // "a/b=content@nanoseconds" for a file.
+    virtual std::string Snapshot(const std::string& folder) = 0;
+    virtual platform::FileTime Modified(const std::string& path) = 0;
+    // The attribute bits the volume holds, and those of the entry.
+    virtual unsigned HeldAttributes() = 0;
+    virtual unsigned Attributes(const std::string& path) = 0;
+    virtual std::uint64_t Capacity() = 0;
+    virtual std::unique_ptr<platform::CopySteps> FaultyCopy(Fault fault, const std::string& source,
+                                                            const std::string& destination) = 0;
+};
+
+// Nothing, with the reason in why_not, where the host cannot be tested here.
+std::unique_ptr<HostRig> MakeHostRig(std::string& why_not);
+
+}  // namespace velno::host_test

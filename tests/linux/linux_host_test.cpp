@@ -1,0 +1,318 @@
+// The Linux host: the contract's rig on real temporary folders, and what
+// only Linux has: the mount table, drive types, volumes probed on real
+// images, path roots and removal through the volume manager.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fake/error_of.h"
+#include "host_contract.h"
+#include "platform/linux/copy_file.h"
+#include "platform/linux/linux_drives.h"
+#include "platform/linux/linux_platform.h"
+#include "test_support.h"
+
+namespace velno::platform::linux_host {
+namespace {
+
+using linux_test::HaveProgram;
+using linux_test::Shell;
+using linux_test::TempFolder;
+using linux_test::WriteFile;
+
+// A host whose one drive is a folder listed in a mountinfo file of its own.
+LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
+                            const std::string& app, const std::string& type = "tmpfs tmpfs") {
+    std::filesystem::create_directories(drive);
+    std::filesystem::create_directories(app);
+    WriteFile(temp / "mountinfo", "50 1 0:50 / " + drive + " rw - " + type + " rw\n");
+    return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
+}
+
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+class LinuxRig : public host_test::HostRig {
+public:
+    LinuxRig() : host_(OptionsFor(temp_, temp_ / "drive", temp_ / "app")) {
+        std::filesystem::create_directories(temp_ / "drive/scratch");
+        auto fs = host_.CreateFileSystemObject("Scripting.FileSystemObject");
+        drive_ = fs->Drives()->Walk().at(0)->Path();  // learnt as the program does
+        app_ = host_.GetRuntime().ApplicationFolder();
+    }
+    Platform& Host() override { return host_; }
+    std::string DrivePath() override { return drive_; }
+    std::string Drive() override { return drive_ + "\\scratch"; }
+    std::string App() override { return app_; }
+    void Write(const std::string& path, const std::string& bytes, long long seconds) override {
+        WriteFile(Native(path), bytes, {seconds, 0});
+    }
+    void MakeFolder(const std::string& path) override {
+        std::filesystem::create_directories(Native(path));
+    }
+    std::string Snapshot(const std::string& folder) override {
+        return linux_test::Snapshot(Native(folder));
+    }
+    FileTime Modified(const std::string& path) override {
+        const timespec time = linux_test::ModifiedOf(Native(path));
+        return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
+    }
+    unsigned HeldAttributes() override { return linux_test::OnFat(drive_) ? 7u : 1u; }
+    unsigned Attributes(const std::string& path) override {
+        return linux_test::FatAttributes(Native(path));
+    }
+    std::uint64_t Capacity() override { return std::filesystem::space(drive_).capacity; }
+    std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
+                                          const std::string& destination) override {
+        return std::make_unique<host_test::FaultySteps<LinuxCopySteps>>(
+            fault, CopyPaths{Native(source), Native(destination), source, destination});
+    }
+
+private:
+    TempFolder temp_;
+    LinuxPlatform host_;
+    std::string drive_;
+    std::string app_;
+};
+
+TEST(PathRoots, PathsStayBelowTheLongestRootAndOtherPathsAreRefused) {
+    TempFolder temp;
+    // The application's folder holds the drive's, as it may.
+    LinuxPlatform host(OptionsFor(temp, temp / "drive", temp.path()));
+    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
+    const std::string drive = fs->Drives()->Walk().at(0)->Path();
+    const std::string app = host.GetRuntime().ApplicationFolder();
+    fs->CreateFolder(drive + "\\..\\inner");
+    EXPECT_TRUE(std::filesystem::is_directory(temp / "drive/inner"));
+    fs->CreateFolder(app + "\\..\\inner");
+    EXPECT_TRUE(std::filesystem::is_directory(temp / "inner"));
+    // Text joined to the drive's path without a separator is taken from the
+    // drive's root, never from a sibling whose name starts like the root.
+    std::filesystem::create_directories(temp / "drive2");
+    fs->CreateFolder(drive + "2");
+    EXPECT_TRUE(std::filesystem::is_directory(temp / "drive/2"));
+    // The application folder is a folder root: a sibling of it is no part of it.
+    EXPECT_PLATFORM_ERROR(fs->FolderExists(app + "2"), "FolderExists", "not on the instrument");
+    EXPECT_PLATFORM_ERROR(fs->CreateFolder("\\system"), "CreateFolder", "not on");
+    EXPECT_PLATFORM_ERROR(host.GetRuntime().RemoveFile("/etc/hostname"), "RemoveFile", "not on");
+    EXPECT_PLATFORM_ERROR(host.GetRuntime().FlushDrive("/"), "FlushDrive", "not on");
+    EXPECT_THROW(host.CreateFileSystemObject("Scripting.Other"), PlatformError);
+    EXPECT_EQ(LinuxPlatform().GetRuntime().ApplicationFolder(),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+}
+
+// Thousands of new names in one folder cost one reading of the folder, and a
+// name the run created is found in any case afterwards, until it is removed.
+TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
+    TempFolder temp;
+    PathRoots roots;
+    roots.Add(temp.path(), PathRoots::Kind::kDrive);
+    WriteFile(temp / "Old.bin", "x");
+    for (int i = 0; i < 1000; ++i) {
+        roots.Resolve("t", temp.path() + "\\new" + std::to_string(i));
+    }
+    WriteFile(roots.Resolve("t", temp.path() + "\\NEW7"), "x");
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\new7", "/NEW7"}, {"\\old.BIN\\x", "/Old.bin/x"}, {"\\New8", "/New8"}};
+    // FAT finds every existing name in the caller's spelling itself.
+    const bool folds_case = std::filesystem::exists(temp / "OLD.BIN");
+    for (const auto& [text, native] : cases) {
+        EXPECT_EQ(roots.Resolve("t", temp.path() + text),
+                  temp.path() + (folds_case ? Native(text) : native));
+    }
+    std::filesystem::remove(temp / "NEW7");
+    EXPECT_EQ(roots.Resolve("t", temp.path() + "\\new7"), temp / "new7");
+    EXPECT_EQ(roots.FoldersRead(), 1);
+}
+
+// Only a volume mounted from a block device goes to the volume manager, and
+// its answer is the result; the last mount on the drive's point counts.
+TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
+    const struct {
+        const char* sources;  // of the mounts on the drive's point, in order
+        bool answer;
+        bool removed;
+        const char* asked;
+    } cases[] = {{"/dev/sdz1", true, true, "/dev/sdz1"},
+                 {"/dev/sdz1", false, false, "/dev/sdz1"},
+                 {"/dev/sdy1 /dev/sdz1", true, true, "/dev/sdz1"},
+                 {"/dev/sdz1 /tmp/velno.img", true, false, ""}};
+    for (const auto& c : cases) {
+        TempFolder temp;
+        std::filesystem::create_directories(temp / "drive");
+        std::string mountinfo;
+        std::istringstream sources(c.sources);
+        for (std::string source; sources >> source;) {
+            mountinfo += "50 1 8:1 / " + (temp / "drive") + " rw - vfat " + source + " rw\n";
+        }
+        WriteFile(temp / "mountinfo", mountinfo);
+        std::string asked;
+        LinuxPlatform host({.application_folder = temp.path(),
+                            .drive_sources = {.mountinfo_path = temp / "mountinfo"},
+                            .remove_device = [&](const std::string& device) {
+                                asked = device;
+                                return c.answer;
+                            }});
+        const std::string drive = host.CreateFileSystemObject("Scripting.FileSystemObject")
+                                      ->Drives()
+                                      ->Walk()
+                                      .at(0)
+                                      ->Path();
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(drive), c.removed) << c.sources;
+        EXPECT_EQ(asked, c.asked) << c.sources;
+        EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/")) << "a path on no drive";
+    }
+}
+
+// Captured from a desktop machine, with a mount point holding escaped
+// blanks, tabs and backslashes, several optional fields and a stray line.
+constexpr const char* kMountInfo =
+    "2 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw,errors=remount-ro\n"
+    "25 22 0:22 / /proc rw,nosuid,nodev,noexec,relatime shared:12 - proc proc rw\n"
+    "97 29 8:17 / /media/user/VELNO\\040DISK rw,nosuid,nodev,relatime shared:50 master:3 - vfat "
+    "/dev/sdb1 rw,uid=1000,gid=1000,fmask=0022,dmask=0022,codepage=437\n"
+    "this line is not a mount\n"
+    "98 22 0:45 / /mnt/share rw,relatime - nfs4 server:/export rw,vers=4.2\n"
+    "99 22 0:46 / /tmp/a\\134b\\011c rw,nosuid - fuse /tmp/img\\040x.fat rw,user_id=0\n";
+
+TEST(MountInfo, ParsesFieldsAndUnescapesPathsInMountOrder) {
+    const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
+    ASSERT_EQ(mounts.size(), 5u);
+    EXPECT_EQ(mounts[0].mount_point, "/");  // a one-digit mount id is read whole
+    EXPECT_EQ(mounts[1].file_system, "proc");
+    EXPECT_EQ(mounts[2].mount_point, "/media/user/VELNO DISK");
+    EXPECT_EQ(mounts[2].file_system, "vfat");
+    EXPECT_EQ(mounts[2].source, "/dev/sdb1");
+    EXPECT_EQ(mounts[2].major, 8u);
+    EXPECT_EQ(mounts[2].minor, 17u);
+    EXPECT_EQ(mounts[3].source, "server:/export");
+    EXPECT_EQ(mounts[4].mount_point, "/tmp/a\\b\tc");
+    EXPECT_EQ(mounts[4].source, "/tmp/img x.fat");
+    EXPECT_TRUE(ParseMountInfo("1 2 3:4 / /x rw - \n").empty());
+}
+
+TEST(DriveType, ComesFromSysfsRemovableFlagTheSourceAndTheFileSystem) {
+    // The model of /sys needs symbolic links, which a FAT volume in TMPDIR
+    // cannot hold. /sys/dev/block/M:m links into /sys/devices.
+    TempFolder sys("/tmp");
+    WriteFile(sys / "devices/sdb/removable", "1\n");
+    WriteFile(sys / "devices/sdb/sdb1/partition", "1\n");
+    WriteFile(sys / "devices/sda/removable", "0\n");
+    std::filesystem::create_directories(sys / "dev/block");
+    std::filesystem::create_directory_symlink("../../devices/sdb/sdb1", sys / "dev/block/8:17");
+    std::filesystem::create_directory_symlink("../../devices/sdb", sys / "dev/block/8:16");
+    std::filesystem::create_directory_symlink("../../devices/sda", sys / "dev/block/8:0");
+    WriteFile(sys / "image.fat", "not probed here");
+    const struct {
+        unsigned major, minor;
+        const char* fs;
+        std::string source;
+        int type;
+    } cases[] = {{8, 17, "vfat", "/dev/sdb1", kDriveRemovable},
+                 {8, 16, "vfat", "/dev/sdb", kDriveRemovable},
+                 {8, 0, "ext4", "/dev/sda", kDriveFixed},
+                 {7, 3, "vfat", "/dev/loop3", kDriveFixed},  // no sysfs entry
+                 {0, 46, "fuse", sys / "image.fat", kDriveFixed},
+                 {0, 45, "nfs4", "server:/export", kDriveNetwork},
+                 {8, 33, "cifs", "//server/share", kDriveNetwork},
+                 {0, 30, "tmpfs", "tmpfs", kDriveRamDisk},
+                 {0, 22, "proc", "proc", kDriveUnknown},
+                 {0, 47, "fuse", sys / "gone.fat", kDriveUnknown}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClassifyDrive(MountEntry{c.major, c.minor, "/m", c.fs, c.source}, sys.path()),
+                  c.type)
+            << c.source;
+    }
+}
+
+TEST(VolumeValues, FromUdevPropertiesAndSerialForms) {
+    const VolumeInfo fat = VolumeInfoFromValues(
+        "vfat", "FAT32", DecodeUdevEscapes("VELNO\\x20DISK\\x5c"), "1A2B-3C4D");
+    EXPECT_EQ(fat.label, "VELNO DISK\\");
+    EXPECT_EQ(fat.fat_version, "FAT32");
+    EXPECT_EQ(fat.serial, 0x1A2B3C4D);
+    EXPECT_EQ(VolumeInfoFromValues("vfat", "", "", "").fat_version, "FAT");
+    EXPECT_EQ(VolumeInfoFromValues("ext4", "1.0", "VELNO", "").fat_version, "");
+    EXPECT_EQ(SerialFromUuid("ffff-ffff"), -1);
+    EXPECT_EQ(SerialFromUuid("0A1B2C3D4E5F6071"), 0x4E5F6071);  // NTFS: low 32 bits
+    EXPECT_EQ(SerialFromUuid("3e6be9de-8139-4c3a-9106-a43f08d823a6"), 0);
+    EXPECT_EQ(SerialFromUuid("1A2B-3C4G"), 0);
+    EXPECT_EQ(DecodeUdevEscapes("A\\x2"), "A\\x2");
+}
+
+// Volumes probed on real images made with mkfs.fat (and mke2fs), each
+// listed by the host as the mount of its own mountinfo file.
+TEST(ImageProbe, ReadsLabelVersionAndSerialOrGivesTheKernelsName) {
+    if (!HaveProgram("mkfs.fat")) {
+        GTEST_SKIP() << "mkfs.fat (dosfstools) is not installed";
+    }
+    TempFolder folder;
+    const struct {
+        const char* make;  // empty: a megabyte of zeros
+        const char* kernel_type;
+        const char* label;
+        const char* version;
+        std::int32_t serial;
+    } cases[] = {
+        {"mkfs.fat -C -F 32 -n VELNO -i 1A2B3C4D IMG 40000", "fuse", "VELNO", "FAT32", 0x1A2B3C4D},
+        {"mkfs.fat -C -F 16 -n 'NOT VELNO' -i 9ABCDEF0 IMG 16000", "vfat", "NOT VELNO", "FAT16",
+         static_cast<std::int32_t>(0x9ABCDEF0u)},
+        {"mkfs.fat -C -F 12 -n SMALL -i 00000000 IMG 1000", "msdos", "SMALL", "FAT12", 0},
+        {"mke2fs -q -F -t ext2 -L VELNO IMG 2048", "ext2", "VELNO", "ext2", 0},
+        {"", "fuse.something", "", "fuse.something", 0}};
+    int number = 0;
+    for (const auto& c : cases) {
+        const std::string image = folder / ("image" + std::to_string(++number));
+        std::string make = c.make;
+        if (make.empty()) {
+            WriteFile(image, std::string(1 << 20, '\0'));
+        } else if (!HaveProgram(make.substr(0, make.find(' ')))) {
+            continue;
+        } else {
+            ASSERT_EQ(Shell(make.replace(make.find("IMG"), 3, image) + " >/dev/null 2>&1"), 0);
+        }
+        LinuxHostOptions options =
+            OptionsFor(folder, folder.path(), folder.path(), c.kernel_type + (" " + image));
+        options.drive_sources.sysfs_root = folder / "nosys";
+        LinuxPlatform host(options);
+        const auto drive =
+            host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk().at(0);
+        SCOPED_TRACE(c.make);
+        EXPECT_EQ(drive->VolumeName(), c.label);
+        EXPECT_EQ(drive->FileSystem(), c.version);
+        EXPECT_EQ(drive->SerialNumber(), c.serial);
+        EXPECT_EQ(drive->RootFolder(), folder.path() + "/");
+    }
+}
+
+TEST(DriveList, IsReadAfreshAtEveryWalk) {
+    TempFolder folder;
+    LinuxPlatform host(OptionsFor(folder, folder / "first", folder.path()));
+    const auto drives = host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives();
+    ASSERT_EQ(drives->Walk().size(), 1u);
+    std::ofstream(folder / "mountinfo", std::ios::app)
+        << "32 1 0:32 / " + folder.path() + "/second\\040one rw - nfs s:/x rw\n";
+    const auto walked = drives->Walk();
+    ASSERT_EQ(walked.size(), 2u);
+    EXPECT_EQ(walked[1]->Path(), folder.path() + "/second one");
+    EXPECT_EQ(walked[1]->DriveType(), kDriveNetwork);
+    EXPECT_FALSE(walked[1]->IsReady());  // its mount point does not exist
+    EXPECT_EQ(walked[1]->FileSystem(), "nfs");
+    std::filesystem::remove(folder / "mountinfo");
+    EXPECT_THROW(drives->Walk(), PlatformError);
+}
+
+}  // namespace
+}  // namespace velno::platform::linux_host
+
+namespace velno::host_test {
+std::unique_ptr<HostRig> MakeHostRig(std::string&) {
+    return std::make_unique<platform::linux_host::LinuxRig>();
+}
+}  // namespace velno::host_test
