@@ -61,7 +61,8 @@ public:
                        long long seconds = 0) = 0;
     virtual void MakeFolder(const std::string& path) = 0;
     // Every entry below the folder, sorted, one a line: "a/b/" for a folder,
-    // "a/b=content@nanoseconds" for a file.
+    // "a/b=content@seconds" for a file, with ".nanoseconds" where
+    // there are.
     virtual std::string Snapshot(const std::string& folder) = 0;
     virtual platform::FileTime Modified(const std::string& path) = 0;
     // The attribute bits the volume holds, and those of the entry.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/form1.h"
+#include "update/messages.h"
 
 namespace velno::fault_test {
 namespace {
@@ -161,6 +162,7 @@ public:
 
 struct Outcome {
     bool completed = false;
+    std::vector<std::string> messages;
     std::string last_message;
 };
 
@@ -180,7 +182,8 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
                                       form.Instrument().drive_path);
         }
     }
-    return {form.Completed(), screen.messages.empty() ? "" : screen.messages.back()};
+    return {form.Completed(), screen.messages,
+            screen.messages.empty() ? "" : screen.messages.back()};
 }
 
 std::string Get(const Tree& tree, const std::string& path) {
@@ -239,6 +242,48 @@ constexpr std::pair<Fault, const char*> kFaults[] = {
 
 }  // namespace
 
+std::string UpdateProblems(const Tree& before, const Tree& after) {
+    // Each entry's start, the rest being what the host adds ("#" and its
+    // attributes), or after "@" its time for a file moved; "": gone.
+    static const Tree kUpdated = {
+        {"Veln4main.mem", ""},
+        {"Veln4sub.mem", ""},
+        {"readme.txt", "not touched@1577836800"},
+        {"system/", "#"},
+        {"system/OldRel/", "#"},
+        {"system/OldRel/Veln4main.mem", "main image@"},
+        {"system/OldRel/Veln4sub.mem", "sub image@"},
+        {"system/data/", "#"},
+        {"system/data/keep.bin", "installed keep@1893456000"},
+        {"system/data/old.bin", ""},
+        {"system/data/upd.bin", std::string(3000, 'u') + "@1683368432"},
+        {"system/init/", "#"},
+        {"system/init/startup.ini", ""},
+        {"system/newdir/", "#"},
+        {"system/newdir/new.bin", std::string(5000, 'n') + "@1683368432"}};
+    std::string text;
+    for (const auto& [path, want] : kUpdated) {
+        const std::string entry = Get(after, path);
+        const bool as_wanted = want.empty()  ? entry == "<absent>"
+                               : want == "#" ? entry != "<absent>"
+                               : want.ends_with('@')
+                                   ? entry.starts_with(want)
+                                   : entry == want || entry.starts_with(want + "#");
+        if (!as_wanted) {
+            text += "\n  " + path + ": " + entry.substr(entry.size() > 80 ? entry.size() - 80 : 0);
+        }
+    }
+    // Everything else is as it was.
+    Tree others = before;
+    others.insert(after.begin(), after.end());
+    for (const auto& [path, entry] : others) {
+        if (!kUpdated.contains(path) && Get(before, path) != Get(after, path)) {
+            text += "\n  " + path + ": " + Get(before, path) + " -> " + Get(after, path);
+        }
+    }
+    return text;
+}
+
 const Seed& TypicalUpdate() {
     // Times far apart, so that no rounding of a FAT volume changes their
     // order; the staged files' time is odd and fractional, so copies round it.
@@ -282,6 +327,9 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
         ADD_FAILURE() << "the fault-free run did not complete: " << first.last_message;
         return {};
     }
+    EXPECT_EQ(first.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
+    EXPECT_EQ(UpdateProblems(before, reference), "");
+    EXPECT_EQ(Differences(staging, rig.Staging()), "");
 
     Tally total;
     std::string figures;

@@ -66,6 +66,12 @@ public:
     virtual std::string ApplicationFolder() = 0;
 };
 
+// What differs from a clean run of the typical update on an instrument that
+// was as before: entries are "content@seconds" for a file and "" for a
+// folder ("/" after its path), either followed by "#" and the attributes
+// where the rig reads them.
+std::string UpdateProblems(const Tree& before, const Tree& after);
+
 struct Tally {
     int run = 0;
     int recovered = 0;

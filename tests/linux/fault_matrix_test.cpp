@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "fuse_fat.h"
@@ -63,6 +64,9 @@ public:
         std::filesystem::copy_file(Template(), volume_.image(),
                                    std::filesystem::copy_options::overwrite_existing);
         std::filesystem::remove_all(temp_ / "app");
+        for (const auto& file : seed.instrument) {
+            seeded_.insert(file.seconds);
+        }
         for (const auto& file : seed.staging) {
             WriteFile(temp_ / ("app/" + file.path), file.content, {file.seconds, 0});
         }
@@ -117,11 +121,8 @@ public:
             if (path != kBallast && !path.ends_with("/") && path != "(fsck.fat)") {
                 entry = "unreadable";
                 try {
-                    const time_t time = ModifiedOf(out + "/" + path).tv_sec;
-                    // fusefat stamps a renamed file with the clock's time, a
-                    // month off: such a time says only that a move happened.
                     entry = ReadFile(out + "/" + path) + "@" +
-                            (time > started_ - kMonthAndMore ? "moved" : std::to_string(time));
+                            Time(ModifiedOf(out + "/" + path).tv_sec);
                 } catch (const std::exception&) {
                 }
             }
@@ -129,17 +130,21 @@ public:
         return tree;
     }
 
-    Tree Staging() override {
-        Tree tree;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp_ / "app")) {
-            const std::string path = entry.path().string();
-            const timespec time = ModifiedOf(path);
-            tree[path] = entry.is_directory() ? ""
-                                              : ReadFile(path) + "@" + std::to_string(time.tv_sec) +
-                                                    "." + std::to_string(time.tv_nsec);
+    // fusefat writes a time's month one short, and stamps a renamed file
+    // with the clock's time: such a time says only that a move happened.
+    // The seeded files' times were written by mtools.
+    std::string Time(time_t time) const {
+        if (time > started_ - kMonthAndMore && time < started_ + kMonthAndMore) {
+            return "moved";
         }
-        return tree;
+        tm local{};
+        ::localtime_r(&time, &local);
+        local.tm_mon += seeded_.contains(time) ? 0 : 1;
+        local.tm_isdst = -1;
+        return std::to_string(::mktime(&local));
     }
+
+    Tree Staging() override { return {{"app", Snapshot(temp_ / "app")}}; }
 
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return volume_.mount_point(); }
@@ -175,6 +180,7 @@ private:
     platform::linux_host::LinuxPlatform host_;
     bool filled_ = false;
     const time_t started_ = ::time(nullptr);
+    std::set<time_t> seeded_;
 };
 
 TEST(Fat32FaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {

@@ -100,10 +100,6 @@ void FuseFatVolume::PutInstrument(const fault_test::Seed& seed) const {
     std::filesystem::remove(local);
 }
 
-std::string FuseFatVolume::Type(const std::string& path) const {
-    return Output(Mtools("mtype") + Quoted(path) + " 2>/dev/null");
-}
-
 std::string FuseFatVolume::Listing() const {
     return Output(Mtools("mdir -/ -b") + ":: | LC_ALL=C sort");
 }

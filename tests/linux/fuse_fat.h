@@ -38,7 +38,6 @@ public:
     void Put(const std::string& local_file, const std::string& path) const;
     // The seed's instrument folders and files, with their times.
     void PutInstrument(const fault_test::Seed& seed) const;
-    std::string Type(const std::string& path) const;
     // Every file and folder of the image, one "::/path" a line, sorted.
     std::string Listing() const;
     // fsck.fat -n finds nothing to repair.

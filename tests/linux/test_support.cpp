@@ -63,16 +63,17 @@ timespec ModifiedOf(const std::string& path) {
     return info.st_mtim;
 }
 
+std::string Stamp(timespec time) {
+    return std::to_string(time.tv_sec) + (time.tv_nsec ? "." + std::to_string(time.tv_nsec) : "");
+}
+
 std::string Snapshot(const std::string& folder) {
     std::set<std::string> lines;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string path = entry.path().string();
         const timespec time = ModifiedOf(path);
         lines.insert(path.substr(folder.size() + 1) +
-                     (entry.is_directory()
-                          ? "/"
-                          : "=" + ReadFile(path) + "@" +
-                                std::to_string(time.tv_sec * 1'000'000'000LL + time.tv_nsec)));
+                     (entry.is_directory() ? "/" : "=" + ReadFile(path) + "@" + Stamp(time)));
     }
     std::string text;
     for (const std::string& line : lines) {

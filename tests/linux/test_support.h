@@ -28,8 +28,10 @@ private:
 void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
 std::string ReadFile(const std::string& path);
 timespec ModifiedOf(const std::string& path);
+// Seconds since 1970, and the nanoseconds after a point where there are.
+std::string Stamp(timespec time);
 // Every entry below the folder, sorted, one a line: "a/b/" for a folder,
-// "a/b=content@nanoseconds" for a file.
+// "a/b=content@stamp" for a file.
 std::string Snapshot(const std::string& folder);
 // The read-only, hidden and system bits as the kernel's FAT driver reads
 // them; elsewhere read-only alone, as the absence of write permission.
