@@ -43,23 +43,6 @@ std::string TempFolder() {
     return platform::win32::WideToUtf8(temp) + "velno-faults";
 }
 
-// Every entry below the folder: content, time and protecting attributes.
-void Walk(const std::string& folder, const std::string& prefix, Tree& tree) {
-    for (const std::string& name : Names(folder)) {
-        const std::string path = folder + "\\" + name;
-        const DWORD attributes = Attributes(path);
-        std::string bits = " attributes ";
-        bits += static_cast<char>('0' + (attributes & 7));
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[prefix + name + "\\"] = bits;
-            Walk(path, prefix + name + "\\", tree);
-        } else {
-            tree[prefix + name] =
-                ReadBytes(path) + "@" + std::to_string(ModifiedTicks(path)) + bits;
-        }
-    }
-}
-
 class WineRig : public fault_test::Rig {
 public:
     std::string Unsupported(Fault fault) override {
@@ -76,28 +59,17 @@ public:
 
     void Reset(const fault_test::Seed& seed) override {
         Detach();
-        for (const std::string& name : Names("E:")) {
-            if (name != kVolumeFile) {
-                RemoveTree(Wide("E:\\" + name));
-                DeleteFileW(Wide("E:\\" + name).c_str());
-            }
-        }
-        RemoveTree(Wide(app_));
-        for (const std::string& folder : {app_, app_ + "\\mtmp"}) {
-            CreateDirectoryW(Wide(folder).c_str(), nullptr);
-        }
+        RemoveTree("E:", kVolumeFile);
+        RemoveTree(app_);
+        MakeFolders(app_);
         for (const std::string& folder : seed.folders) {
-            CreateDirectoryW(Wide("E:\\" + Backslashed(folder)).c_str(), nullptr);
+            MakeFolders("E:\\" + Backslashed(folder));
         }
-        const auto put = [](const std::string& path, const fault_test::SeedFile& file) {
-            WriteBytes(path, file.content);
-            SetModifiedTicks(path, 116'444'736'000'000'000ULL + file.seconds * 10'000'000ULL);
-        };
         for (const auto& file : seed.instrument) {
-            put("E:\\" + Backslashed(file.path), file);
+            WriteBytes("E:\\" + Backslashed(file.path), file.content, file.seconds);
         }
         for (const auto& file : seed.staging) {
-            put(app_ + "\\" + Backslashed(file.path), file);
+            WriteBytes(app_ + "\\" + Backslashed(file.path), file.content, file.seconds);
         }
     }
 
@@ -131,18 +103,12 @@ public:
     }
 
     Tree Instrument() override {
-        Tree tree;
-        Walk("E:", "", tree);
+        Tree tree = Entries("E:", true);
         tree.erase(kVolumeFile);
         return tree;
     }
 
-    Tree Staging() override {
-        Tree tree;
-        Walk(app_, "", tree);
-        return tree;
-    }
-
+    Tree Staging() override { return Entries(app_, true); }
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return "E:"; }
     std::string ApplicationFolder() override { return app_; }
@@ -160,7 +126,7 @@ TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
     WineRig rig;
     const fault_test::Tally tally = fault_test::RunFaultMatrix(rig, "Windows (Wine)");
     rig.Reset({});
-    RemoveTree(Wide(TempFolder()));
+    RemoveTree(TempFolder());
     EXPECT_GT(tally.run, 0);
 }
 

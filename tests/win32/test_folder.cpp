@@ -1,51 +1,56 @@
 #include "test_folder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <atomic>
-#include <functional>
 
 #include "platform/win32/text_conversion.h"
 
 namespace velno::win32::testing {
 namespace {
 
-// Calls the visitor for each entry of the folder but "." and "..".
-void ForEachEntry(const std::wstring& native,
-                  const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileW((native + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
+constexpr long long kTicksTo1970 = 116'444'736'000'000'000LL;
+
+std::string ReadBytes(const std::string& path) {
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &read, nullptr) &&
+           read > 0) {
+        bytes.append(buffer, read);
     }
-    do {
-        if (std::wstring(entry.cFileName) != L"." && std::wstring(entry.cFileName) != L"..") {
-            visit(entry);
+    CloseHandle(file);
+    return bytes;
+}
+
+void Walk(const std::string& folder, const std::string& prefix, bool attributes,
+          std::map<std::string, std::string>& entries) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+        const std::string name = platform::win32::WideToUtf8(found.cFileName);
+        if (name == "." || name == "..") {
+            continue;
         }
-    } while (FindNextFileW(find, &entry));
+        const std::string path = folder + "\\" + name;
+        const std::string bits =
+            attributes ? "#" + std::to_string(found.dwFileAttributes & 7) : std::string();
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[prefix + name + "/"] = bits;
+            Walk(path, prefix + name + "/", attributes, entries);
+        } else {
+            const long long ns = ModifiedNanoseconds(path);
+            entries[prefix + name] =
+                ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
+                (ns % 1'000'000'000 ? "." + std::to_string(ns % 1'000'000'000) : "") + bits;
+        }
+    }
     FindClose(find);
 }
 
-HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 }  // namespace
-
-// Removes a folder and everything in it, read-only entries included.
-void RemoveTree(const std::wstring& native) {
-    ForEachEntry(native, [&native](const WIN32_FIND_DATAW& entry) {
-        const std::wstring path = native + L"\\" + entry.cFileName;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(path);
-        } else {
-            DeleteFileW(path.c_str());
-        }
-    });
-    SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(native.c_str());
-}
 
 bool RigDriveReady() {
     wchar_t label[MAX_PATH + 1] = {};
@@ -54,75 +59,61 @@ bool RigDriveReady() {
            std::wstring(label) == L"VELNO";
 }
 
-void OnRigDrive::SetUp() {
-    if (!RigDriveReady()) {
-        GTEST_SKIP() << "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
-    }
-    static std::atomic<int> counter{0};
-    name_ = "velno-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    folder_ = "E:\\" + name_;
-    ASSERT_TRUE(CreateDirectoryW(Wide(folder_).c_str(), nullptr));
-}
-
-void OnRigDrive::TearDown() {
-    if (!folder_.empty()) {
-        RemoveTree(Wide(folder_));
-    }
-}
-
 std::wstring Wide(const std::string& path) {
     return L"\\\\?\\" + platform::win32::Utf8ToWide(path);
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    const HANDLE file = Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+void MakeFolders(const std::string& path) {
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos;
+         at = path.find('\\', at + 1)) {
+        CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
+    }
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes, long long seconds) {
+    MakeFolders(path.substr(0, path.rfind('\\')));
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    CloseHandle(file);
-}
-
-std::string ReadBytes(const std::string& path) {
-    const HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
-    return bytes;
-}
-
-void SetModifiedTicks(const std::string& path, unsigned long long ticks) {
-    const HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    const unsigned long long ticks = kTicksTo1970 + seconds * 10'000'000ULL;
     const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    EXPECT_TRUE(seconds == 0 || SetFileTime(file, nullptr, nullptr, &time)) << path;
     CloseHandle(file);
 }
 
-unsigned long long ModifiedTicks(const std::string& path) {
+long long ModifiedNanoseconds(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
-        return 0;
-    }
-    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-           data.ftLastWriteTime.dwLowDateTime;
+    EXPECT_TRUE(GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) << path;
+    const long long ticks = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                            data.ftLastWriteTime.dwLowDateTime;
+    return (ticks - kTicksTo1970) * 100;
 }
 
-DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
+    std::map<std::string, std::string> entries;
+    Walk(folder, "", attributes, entries);
+    return entries;
+}
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    ForEachEntry(Wide(folder), [&names](const WIN32_FIND_DATAW& entry) {
-        names.push_back(platform::win32::WideToUtf8(entry.cFileName));
-    });
-    std::sort(names.begin(), names.end());
-    return names;
+void RemoveTree(const std::string& folder, const std::string& except) {
+    // Deepest first: a folder's entries sort after it.
+    const auto entries = Entries(folder, false);
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->first == except) {
+            continue;
+        }
+        std::string path = folder + "\\" + it->first;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        const bool folder_entry = path.ends_with("\\");
+        path.resize(path.size() - (folder_entry ? 1 : 0));
+        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        folder_entry ? RemoveDirectoryW(Wide(path).c_str()) : DeleteFileW(Wide(path).c_str());
+    }
+    SetFileAttributesW(Wide(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(Wide(folder).c_str());
 }
 
 }  // namespace velno::win32::testing

@@ -1,0 +1,177 @@
+// The Win32 host under Wine: the contract's rig on drive E:, and what only
+// Windows has: native path forms, the drive list and removal.
+
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "fake/error_of.h"
+#include "fake/fake_host.h"
+#include "host_contract.h"
+#include "platform/win32/copy_file.h"
+#include "platform/win32/drives.h"
+#include "platform/win32/native_path.h"
+#include "platform/win32/win32_platform.h"
+#include "test_folder.h"
+
+namespace velno::platform::win32 {
+namespace {
+
+using velno::win32::testing::Entries;
+using velno::win32::testing::MakeFolders;
+using velno::win32::testing::RigDriveReady;
+using velno::win32::testing::Wide;
+
+// A scratch folder of its own on drive E:, and one beside it for the
+// application, removed afterwards with everything in them.
+class Win32Rig : public host_test::HostRig {
+public:
+    Win32Rig() {
+        static int counter = 0;
+        drive_ = "E:\\velno-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(++counter);
+        MakeFolders(Drive());
+        MakeFolders(App());
+    }
+    ~Win32Rig() override {
+        velno::win32::testing::RemoveTree(Drive());
+        velno::win32::testing::RemoveTree(App());
+    }
+    Platform& Host() override { return host_; }
+    std::string DrivePath() override { return "E:"; }
+    std::string Drive() override { return drive_; }
+    std::string App() override { return drive_ + "-app"; }
+    void Write(const std::string& path, const std::string& bytes, long long seconds) override {
+        velno::win32::testing::WriteBytes(path, bytes, seconds);
+    }
+    void MakeFolder(const std::string& path) override { MakeFolders(path); }
+    std::string Snapshot(const std::string& folder) override {
+        std::string text;
+        for (const auto& [path, entry] : Entries(folder, false)) {
+            text += path + (path.ends_with("/") ? "" : "=" + entry) + "\n";
+        }
+        return text;
+    }
+    FileTime Modified(const std::string& path) override {
+        return FileTime(std::chrono::nanoseconds(velno::win32::testing::ModifiedNanoseconds(path)));
+    }
+    unsigned HeldAttributes() override { return 7; }
+    unsigned Attributes(const std::string& path) override {
+        return GetFileAttributesW(Wide(path).c_str()) & 7;
+    }
+    std::uint64_t Capacity() override {
+        ULARGE_INTEGER total{};
+        EXPECT_TRUE(GetDiskFreeSpaceExW(L"E:\\", nullptr, &total, nullptr));
+        return total.QuadPart;
+    }
+    std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
+                                          const std::string& destination) override {
+        return std::make_unique<host_test::FaultySteps<Win32CopySteps>>(fault, source, destination);
+    }
+
+private:
+    Win32Platform host_;
+    std::string drive_;
+};
+
+TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"E:\\system\\data\\a.bin", L"\\\\?\\E:\\system\\data\\a.bin"},
+        {"E:\\system\\..\\..\\..\\Windows\\x", L"\\\\?\\E:\\Windows\\x"},
+        {"E:\\.\\a//b\\\\c\\.\\", L"\\\\?\\E:\\a\\b\\c"},
+        {"E:/a/b", L"\\\\?\\E:\\a\\b"},
+        {"E:", L"\\\\?\\E:\\"},
+        {"E:\\..", L"\\\\?\\E:\\"},
+        {"\\\\server\\share\\..\\..\\d\\a.bin", L"\\\\?\\UNC\\server\\share\\d\\a.bin"},
+        {"\\\\?\\C:\\Upd\\..\\x", L"\\\\?\\C:\\x"},
+        {"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        {"E:\\\xC3\x9C\\\xE6\x97\xA5.bin", L"\\\\?\\E:\\\u00DC\\\u65E5.bin"},
+        {"E:\\CON", L"\\\\?\\E:\\CON"},
+        {"E:\\system \\a.bin. \\...\\.. .\\b", L"\\\\?\\E:\\system\\a.bin\\b"},
+    };
+    for (const auto& [logic, native] : cases) {
+        EXPECT_EQ(NativePath("t", logic), native) << logic;
+    }
+    EXPECT_EQ(LogicPath(L"\\\\?\\C:\\Upd\\u.exe"), "C:\\Upd\\u.exe");
+    EXPECT_EQ(LogicPath(L"\\\\?\\UNC\\s\\d\\u.exe"), "\\\\s\\d\\u.exe");
+    EXPECT_EQ(LogicPath(L"C:\\\u00DC"), "C:\\\xC3\x9C");
+    // A share without its name is refused with the operation and path.
+    const auto error = velno::testing::ErrorOf([] { NativePath("FileExists", "\\\\server"); });
+    EXPECT_EQ(error.Operation(), "FileExists");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"\\\\server"});
+    EXPECT_FALSE(error.SystemMessage().empty());
+}
+
+// The rig has two VELNO FAT32 volumes: E: fixed, F: removable. Only E: is
+// the instrument.
+TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
+    if (!RigDriveReady()) {
+        GTEST_SKIP() << "drive E: is not the rig's VELNO volume";
+    }
+    std::shared_ptr<Drive> removable;
+    for (const auto& drive : Win32DriveCollection().Walk()) {
+        removable = drive->Path() == "F:" ? drive : removable;
+    }
+    ASSERT_NE(removable, nullptr);
+    EXPECT_EQ(removable->DriveType(), kDriveRemovable);
+    EXPECT_EQ(removable->VolumeName(), "VELNO");
+    EXPECT_EQ(removable->FileSystem(), "FAT32");
+
+    Win32Platform platform;
+    fake::CallLog log;
+    fake::FakeUser user(log);  // any message box fails the test
+    fake::RecordingView view(log);
+    app::Form1 form(platform, user, view);
+    form.DetectInstrument();
+    EXPECT_EQ(form.Instrument().drive_path, "E:");
+    EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
+
+    // A missing drive is not ready, and reading its label fails; Wine puts
+    // no disk device behind a drive, so removal reports failure, never
+    // throwing.
+    Win32Drive missing(L"B:\\");
+    EXPECT_FALSE(missing.IsReady());
+    EXPECT_THROW(missing.Space(), PlatformError);
+    const auto error = velno::testing::ErrorOf([&] { missing.VolumeName(); });
+    EXPECT_EQ(error.Operation(), "VolumeName");
+    EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
+    for (const char* drive : {"E:", "Q:", "E:\\", ""}) {
+        EXPECT_FALSE(platform.GetRuntime().PrepareForRemoval(drive)) << drive;
+    }
+}
+
+TEST(Win32Paths, LongPathsNonAsciiNamesAndDeviceNamesWork) {
+    if (!RigDriveReady()) {
+        GTEST_SKIP() << "drive E: is not the rig's VELNO volume";
+    }
+    Win32Rig rig;
+    const auto fs = rig.Host().CreateFileSystemObject("Scripting.FileSystemObject");
+    std::string deep = rig.Drive();
+    for (int level = 0; level < 8; ++level) {
+        deep += "\\" + std::string(40, static_cast<char>('a' + level));
+        fs->CreateFolder(deep);
+    }
+    ASSERT_GT(deep.size(), 300u);
+    const std::string name =
+        "\xC3\x9C"
+        "bersicht-\xE6\x97\xA5\xE6\x9C\xAC.bin";
+    rig.Write(rig.Drive() + "\\" + name, "u", 0);
+    fs->CopyFile(rig.Drive() + "\\" + name, deep + "\\" + name, true, nullptr);
+    fs->CopyFile(rig.Drive() + "\\" + name, rig.Drive() + "\\CON", true, nullptr);
+    EXPECT_TRUE(fs->FileExists(deep + "\\" + name));
+    EXPECT_EQ(Entries(rig.Drive(), false).at("CON"), Entries(rig.Drive(), false).at(name));
+    fs->DeleteFile(rig.Drive() + "\\CON", true);
+    EXPECT_FALSE(fs->FileExists(rig.Drive() + "\\CON"));
+}
+
+}  // namespace
+}  // namespace velno::platform::win32
+
+namespace velno::host_test {
+std::unique_ptr<HostRig> MakeHostRig(std::string& why_not) {
+    if (!win32::testing::RigDriveReady()) {
+        why_not = "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
+        return nullptr;
+    }
+    return std::make_unique<platform::win32::Win32Rig>();
+}
+}  // namespace velno::host_test
