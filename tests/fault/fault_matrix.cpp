@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/form1.h"
+#include "fake/fake_host.h"
 #include "update/messages.h"
 
 namespace velno::fault_test {
@@ -37,88 +38,63 @@ struct Trigger {
     }
 };
 
-// The real host's file-system object; each operation first passes the
-// trigger. The file objects GetFile returns are the host's own, uncounted,
-// so that this stays whole whatever a file object offers.
+// One operation of the real host's object that first passes the trigger.
+#define COUNTED(result, name, params, args, ...) \
+    result name params override {                \
+        t_.Before(#name, {__VA_ARGS__});         \
+        return real_.name args;                  \
+    }
+using Path = const std::string&;
+
+// The file objects GetFile returns are the host's own, uncounted, so that
+// this stays whole whatever a file object offers.
 class CountedFileSystem : public platform::FileSystemObject {
 public:
     CountedFileSystem(std::unique_ptr<platform::FileSystemObject> real, Trigger& trigger)
-        : real_(std::move(real)), t_(trigger) {}
-
-    std::shared_ptr<platform::DriveCollection> Drives() override { return real_->Drives(); }
-    bool FileExists(const std::string& p) override { return At("FileExists", {p}).FileExists(p); }
-    bool FolderExists(const std::string& p) override {
-        return At("FolderExists", {p}).FolderExists(p);
-    }
-    void CreateFolder(const std::string& p) override { At("CreateFolder", {p}).CreateFolder(p); }
-    void DeleteFile(const std::string& p, bool force) override {
-        At("DeleteFile", {p}).DeleteFile(p, force);
-    }
-    void MoveFile(const std::string& from, const std::string& to) override {
-        At("MoveFile", {from, to}).MoveFile(from, to);
-    }
-    void CopyFile(const std::string& from, const std::string& to, bool overwrite,
-                  const platform::ChunkCallback& between_chunks) override {
-        At("CopyFile", {from, to}).CopyFile(from, to, overwrite, between_chunks);
-    }
-    std::unique_ptr<platform::File> GetFile(const std::string& p) override {
-        return At("GetFile", {p}).GetFile(p);
-    }
-    std::unique_ptr<platform::Folder> GetFolder(const std::string& p) override {
-        return At("GetFolder", {p}).GetFolder(p);
-    }
+        : owned_(std::move(real)), real_(*owned_), t_(trigger) {}
+    std::shared_ptr<platform::DriveCollection> Drives() override { return real_.Drives(); }
+    COUNTED(bool, FileExists, (Path p), (p), p)
+    COUNTED(bool, FolderExists, (Path p), (p), p)
+    COUNTED(void, CreateFolder, (Path p), (p), p)
+    COUNTED(void, DeleteFile, (Path p, bool force), (p, force), p)
+    COUNTED(void, MoveFile, (Path from, Path to), (from, to), from, to)
+    COUNTED(void, CopyFile, (Path from, Path to, bool overwrite, const platform::ChunkCallback& c),
+            (from, to, overwrite, c), from, to)
+    COUNTED(std::unique_ptr<platform::File>, GetFile, (Path p), (p), p)
+    COUNTED(std::unique_ptr<platform::Folder>, GetFolder, (Path p), (p), p)
 
 private:
-    platform::FileSystemObject& At(const char* operation, std::vector<std::string> paths) {
-        t_.Before(operation, std::move(paths));
-        return *real_;
-    }
-
-    std::unique_ptr<platform::FileSystemObject> real_;
+    std::unique_ptr<platform::FileSystemObject> owned_;
+    platform::FileSystemObject& real_;
     Trigger& t_;
 };
 
-// The real host's runtime, each operation first passing the trigger; the
-// program's folder may be the rig's, so that the staging folder lies where
-// the rig seeded it.
+// The program's folder may be the rig's, so that the staging folder lies
+// where the rig seeded it.
 class CountedRuntime : public platform::Runtime {
 public:
     CountedRuntime(platform::Runtime& real, Trigger& trigger, std::string application_folder)
         : real_(real), t_(trigger), application_folder_(std::move(application_folder)) {}
-
     std::string ApplicationFolder() override {
-        const std::string own = At("ApplicationFolder", {}).ApplicationFolder();
-        return application_folder_.empty() ? own : application_folder_;
+        t_.Before("ApplicationFolder", {});
+        return application_folder_.empty() ? real_.ApplicationFolder() : application_folder_;
     }
-    std::string FirstMatch(const std::string& p) override {
-        return At("FirstMatch", {p}).FirstMatch(p);
-    }
-    std::string NextMatch() override { return At("NextMatch", {}).NextMatch(); }
-    unsigned GetAttributes(const std::string& p) override {
-        return At("GetAttributes", {p}).GetAttributes(p);
-    }
-    void SetAttributes(const std::string& p, unsigned bits) override {
-        At("SetAttributes", {p}).SetAttributes(p, bits);
-    }
-    void RemoveFile(const std::string& p) override { At("RemoveFile", {p}).RemoveFile(p); }
-    DateTime FileModifiedTime(const std::string& p) override {
-        return At("FileModifiedTime", {p}).FileModifiedTime(p);
-    }
-    void OpenTextInput(const std::string& p) override { At("OpenTextInput", {p}).OpenTextInput(p); }
-    std::string ReadLine() override { return At("ReadLine", {}).ReadLine(); }
-    bool AtEnd() override { return At("AtEnd", {}).AtEnd(); }
-    void Rewind() override { At("Rewind", {}).Rewind(); }
-    void CloseAll() override { At("CloseAll", {}).CloseAll(); }
-    void FlushDrive(const std::string& p) override { At("FlushDrive", {p}).FlushDrive(p); }
+    COUNTED(std::string, FirstMatch, (Path p), (p), p)
+    COUNTED(std::string, NextMatch, (), ())
+    COUNTED(unsigned, GetAttributes, (Path p), (p), p)
+    COUNTED(void, SetAttributes, (Path p, unsigned bits), (p, bits), p)
+    COUNTED(void, RemoveFile, (Path p), (p), p)
+    COUNTED(DateTime, FileModifiedTime, (Path p), (p), p)
+    COUNTED(void, OpenTextInput, (Path p), (p), p)
+    COUNTED(std::string, ReadLine, (), ())
+    COUNTED(bool, AtEnd, (), ())
+    COUNTED(void, Rewind, (), ())
+    COUNTED(void, CloseAll, (), ())
+    COUNTED(void, FlushDrive, (Path p), (p), p)
     // Never fails (it reports whether removal worked), so no fault goes here.
-    bool PrepareForRemoval(const std::string& p) override { return real_.PrepareForRemoval(p); }
+    bool PrepareForRemoval(Path p) override { return real_.PrepareForRemoval(p); }
 
 private:
-    platform::Runtime& At(const char* operation, std::vector<std::string> paths) {
-        t_.Before(operation, std::move(paths));
-        return real_;
-    }
-
     platform::Runtime& real_;
     Trigger& t_;
     std::string application_folder_;
@@ -127,37 +103,16 @@ private:
 class CountedPlatform : public platform::Platform {
 public:
     CountedPlatform(platform::Platform& real, Trigger& trigger, std::string application_folder)
-        : real_(real),
-          trigger_(trigger),
-          runtime_(real.GetRuntime(), trigger, application_folder) {}
-    std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
-        const std::string& class_name) override {
-        return std::make_unique<CountedFileSystem>(real_.CreateFileSystemObject(class_name),
-                                                   trigger_);
+        : real_(real), t_(trigger), runtime_(real.GetRuntime(), trigger, application_folder) {}
+    std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(Path name) override {
+        return std::make_unique<CountedFileSystem>(real_.CreateFileSystemObject(name), t_);
     }
     platform::Runtime& GetRuntime() override { return runtime_; }
 
 private:
     platform::Platform& real_;
-    Trigger& trigger_;
+    Trigger& t_;
     CountedRuntime runtime_;
-};
-
-// Answers OK to every message and keeps them; draws nothing.
-class Screen : public platform::UserServices, public app::View {
-public:
-    std::vector<std::string> messages;
-    platform::Answer ShowMessage(const std::string& text, platform::Buttons,
-                                 platform::Icon) override {
-        messages.push_back(text);
-        return platform::Answer::kOk;
-    }
-    void PumpEvents() override {}
-    void SetCaption(const std::string&) override {}
-    void SetVisible(update::Control, bool) override {}
-    void SetEnabled(update::Control, bool) override {}
-    void SetProgressValue(float) override {}
-    float ProgressMax() override { return 100; }
 };
 
 struct Outcome {
@@ -170,20 +125,22 @@ struct Outcome {
 // Nothing runs unless detection found the rig's own drive.
 Outcome RunProgram(Rig& rig, Trigger& trigger) {
     CountedPlatform host(rig.Host(), trigger, rig.ApplicationFolder());
-    Screen screen;
-    app::Form1 form(host, screen, screen);
-    if (app::RunAtEventBoundary(screen, [&form] { form.DetectInstrument(); })) {
+    fake::CallLog log;
+    fake::FakeUser user(log);
+    fake::RecordingView view(log);
+    user.AnswerAlways(platform::Answer::kOk);
+    app::Form1 form(host, user, view);
+    if (app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); })) {
         if (form.Instrument().drive_path == rig.DrivePath()) {
             trigger.counting = true;
-            app::RunAtEventBoundary(screen, [&form] { form.DispatchCommand(0); });
+            app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); });
             trigger.counting = false;
         } else {
-            screen.messages.push_back("detection found another drive: " +
-                                      form.Instrument().drive_path);
+            user.messages.push_back("detection found another drive: " +
+                                    form.Instrument().drive_path);
         }
     }
-    return {form.Completed(), screen.messages,
-            screen.messages.empty() ? "" : screen.messages.back()};
+    return {form.Completed(), user.messages, user.messages.empty() ? "" : user.messages.back()};
 }
 
 std::string Get(const Tree& tree, const std::string& path) {
