@@ -322,7 +322,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         }
     };
     const std::string source = App("\\mtmp\\a.bin");
-    const std::string destination = Drive("\\" + std::string(c.destination));
+    const std::string destination = Drive("\\").append(c.destination);
     std::string exact = c.destination;  // the names on the drive are lower case
     std::transform(exact.begin(), exact.end(), exact.begin(),
                    [](char ch) { return static_cast<char>(std::tolower(ch)); });
@@ -354,7 +354,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     std::string listing;
     std::istringstream lines(rig_->Snapshot(Drive("\\data")));
     for (std::string line; std::getline(lines, line);) {
-        listing += (listing.empty() ? "" : " ") + line.substr(0, line.find('='));
+        listing.append(listing.empty() ? "" : " ").append(line.substr(0, line.find('=')));
     }
     EXPECT_EQ(listing, c.listing);
 }

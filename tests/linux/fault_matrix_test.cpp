@@ -1,11 +1,16 @@
-// The fault matrix through the Linux host on a FAT32 volume mounted with
-// FUSE; the volume is read back with mtools and checked with fsck.fat after
-// each run.
+// The fault matrix through the Linux host on a FAT32 volume: an image made
+// with mkfs.fat, seeded with mtools (fusefat's write support is partial),
+// mounted with fusefat (FUSE, as root) in a mount namespace of this process,
+// read back with mtools and checked with fsck.fat after each run.
 
 #include "fault/fault_matrix.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,9 +18,10 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
 
-#include "fuse_fat.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/mountinfo.h"
 #include "test_support.h"
 
 namespace velno::linux_test {
@@ -28,10 +34,40 @@ using fault_test::Tree;
 // that a full volume is quick to make.
 constexpr long long kRoom = 256 * 1024;
 constexpr const char* kBallast = "ballast.bin";
-constexpr const char* kFiller = "filler.bin";
 constexpr time_t kMonthAndMore = 40L * 24 * 3600;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Empty when FUSE volumes can be used here, otherwise why not.
+std::string FuseFatUnavailable() {
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
+        return "FUSE volumes need root and /dev/fuse";
+    }
+    for (const char* program : {"fusefat", "mkfs.fat", "fsck.fat", "mdir", "mcopy", "mmd"}) {
+        if (!HaveProgram(program)) {
+            return std::string(program) + " is not installed";
+        }
+    }
+    return {};
+}
+
+// Moves this process into a mount namespace of its own, so that its mounts
+// are seen by no other process, and unmounts there every VELNO volume the
+// host lists, so that detection can find only the test's own.
+bool PrivateViewWithoutOtherInstruments(platform::Platform& host) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return false;
+    }
+    for (const auto& drive :
+         host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
+        if (drive->IsReady() && drive->VolumeName() == "VELNO" &&
+            ::umount2(drive->Path().c_str(), MNT_DETACH) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Writes up to limit bytes to a new file until the volume refuses more;
 // returns how many it took.
@@ -50,41 +86,80 @@ long long WriteFiller(const std::string& path, long long limit) {
 
 class FuseRig : public fault_test::Rig {
 public:
-    FuseRig()
-        : volume_(temp_.path(), "VELNO", "1A2B3C4D"),
-          host_({.application_folder = temp_ / "app", .drive_sources = {}}) {}
+    FuseRig() {
+        std::filesystem::create_directories(mount_point_);
+        EXPECT_EQ(
+            Shell("mkfs.fat -C -F 32 -n VELNO -i 1A2B3C4D " + Quoted(image_) + " 40000 >/dev/null"),
+            0);
+    }
+    ~FuseRig() override { Detach(); }
 
     std::string Unsupported(Fault) override { return {}; }
 
     void Reset(const fault_test::Seed& seed) override {
         Detach();
-        if (!std::filesystem::exists(Template())) {
-            SeedTemplate(seed);
+        if (!std::filesystem::exists(temp_ / "seeded.img")) {
+            Seed(seed);
         }
-        std::filesystem::copy_file(Template(), volume_.image(),
+        std::filesystem::copy_file(temp_ / "seeded.img", image_,
                                    std::filesystem::copy_options::overwrite_existing);
         std::filesystem::remove_all(temp_ / "app");
-        for (const auto& file : seed.instrument) {
-            seeded_.insert(file.seconds);
-        }
         for (const auto& file : seed.staging) {
             WriteFile(temp_ / ("app/" + file.path), file.content, {file.seconds, 0});
         }
     }
 
-    void Attach() override { EXPECT_TRUE(volume_.Mount()) << "fusefat did not mount"; }
+    void Attach() override {
+        std::filesystem::create_directories(mount_point_);
+        daemon_ = ::fork();
+        if (daemon_ == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            const std::string options = "rw+,fsname=" + image_;
+            ::execlp("fusefat", "fusefat", "-f", "-o", options.c_str(), image_.c_str(),
+                     mount_point_.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int attempt = 0; attempt < 400; ++attempt) {
+            for (const auto& mount : platform::linux_host::ReadMountInfo("/proc/self/mountinfo")) {
+                if (mount.mount_point == mount_point_) {
+                    return;
+                }
+            }
+            if (::waitpid(daemon_, nullptr, WNOHANG) == daemon_) {
+                daemon_ = -1;  // fusefat gave up
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        ADD_FAILURE() << "fusefat did not mount";
+    }
 
+    // Also waits for fusefat to end: only then is the image complete.
     void Detach() override {
-        volume_.Unmount();
+        if (daemon_ > 0 && ::umount2(mount_point_.c_str(), 0) != 0) {
+            ::umount2(mount_point_.c_str(), MNT_DETACH);
+            ::kill(daemon_, SIGTERM);
+        }
+        if (daemon_ > 0) {
+            ::waitpid(daemon_, nullptr, 0);
+        }
+        daemon_ = -1;
         if (filled_) {
-            Mtools("mdel", "::/" + std::string(kFiller));
+            Mtools("mdel ::/filler.bin");
             filled_ = false;
         }
     }
 
     void Inject(Fault fault) override {
         if (fault == Fault::kVanish) {
-            volume_.Vanish();
+            // As when the cable is pulled: the volume goes at once (a lazy
+            // unmount) and so does its mount point.
+            ::umount2(mount_point_.c_str(), MNT_DETACH);
+            ::waitpid(daemon_, nullptr, 0);
+            daemon_ = -1;
+            std::filesystem::remove(mount_point_);
             return;
         }
         // All the room but four clusters: fusefat corrupts the volume when a
@@ -93,7 +168,7 @@ public:
         // then. Four clusters hold the update's new folders but are less
         // than any file it copies, so every copy still runs out of room.
         filled_ = true;
-        const std::string filler = volume_.mount_point() + "/" + kFiller;
+        const std::string filler = mount_point_ + "/filler.bin";
         const long long room = WriteFiller(filler, kRoom * 2);
         ::unlink(filler.c_str());
         WriteFiller(filler, room - 4 * 512);
@@ -105,8 +180,10 @@ public:
         const std::string out = temp_ / "read";
         std::filesystem::remove_all(out);
         std::filesystem::create_directories(out);
-        Tree tree{{"(fsck.fat)", volume_.Consistent() ? "sound" : "needs repair"}};
-        std::istringstream listing(volume_.Listing());
+        Tree tree{{"(fsck.fat)", Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0
+                                     ? "sound"
+                                     : "needs repair"}};
+        std::istringstream listing(Output(MtoolsLine("mdir -/ -b ::") + " | LC_ALL=C sort"));
         std::string sources;
         for (std::string line; std::getline(listing, line);) {
             const std::string path = line.substr(3);
@@ -116,7 +193,7 @@ public:
             }
             tree[path] = "";
         }
-        Mtools("mcopy -s -m -n", sources + " " + Quoted(out));
+        Mtools("mcopy -s -m -n" + sources + " " + Quoted(out));
         for (auto& [path, entry] : tree) {
             if (path != kBallast && !path.ends_with("/") && path != "(fsck.fat)") {
                 entry = "unreadable";
@@ -130,6 +207,12 @@ public:
         return tree;
     }
 
+    Tree Staging() override { return {{"app", Snapshot(temp_ / "app")}}; }
+    platform::Platform& Host() override { return host_; }
+    std::string DrivePath() override { return mount_point_; }
+    std::string ApplicationFolder() override { return {}; }
+
+private:
     // fusefat writes a time's month one short, and stamps a renamed file
     // with the clock's time: such a time says only that a move happened.
     // The seeded files' times were written by mtools.
@@ -144,40 +227,40 @@ public:
         return std::to_string(::mktime(&local));
     }
 
-    Tree Staging() override { return {{"app", Snapshot(temp_ / "app")}}; }
-
-    platform::Platform& Host() override { return host_; }
-    std::string DrivePath() override { return volume_.mount_point(); }
-    std::string ApplicationFolder() override { return {}; }
-
-private:
-    std::string Template() const { return temp_ / "seeded.img"; }
-
-    void Mtools(const std::string& command, const std::string& arguments) const {
-        const std::string line = "MTOOLS_SKIP_CHECK=1 " + command + " -i " +
-                                 Quoted(volume_.image()) + " " + arguments + " >/dev/null 2>&1";
-        EXPECT_EQ(Shell(line), 0) << line;
+    std::string MtoolsLine(const std::string& command) const {
+        const std::size_t blank = command.find(' ');
+        return "MTOOLS_SKIP_CHECK=1 " + command.substr(0, blank) + " -i " + Quoted(image_) +
+               command.substr(blank);
+    }
+    void Mtools(const std::string& command) const {
+        EXPECT_EQ(Shell(MtoolsLine(command) + " >/dev/null 2>&1"), 0) << command;
     }
 
     // The seeded instrument with ballast that leaves only kRoom free.
-    void SeedTemplate(const fault_test::Seed& seed) {
-        volume_.PutInstrument(seed);
-        const std::string free_line = Output("MTOOLS_SKIP_CHECK=1 mdir -i " +
-                                             Quoted(volume_.image()) + " :: | grep \"bytes free\"");
+    void Seed(const fault_test::Seed& seed) {
+        for (const std::string& folder : seed.folders) {
+            Mtools("mmd " + Quoted("::/" + folder));
+        }
+        for (const auto& file : seed.instrument) {
+            WriteFile(temp_ / "put", file.content, {file.seconds, 0});
+            Mtools("mcopy -m " + Quoted(temp_ / "put") + " " + Quoted("::/" + file.path));
+            seeded_.insert(file.seconds);
+        }
         std::string digits;
-        for (const char c : free_line) {
+        for (const char c : Output(MtoolsLine("mdir ::") + " | grep 'bytes free'")) {
             digits += std::isdigit(static_cast<unsigned char>(c)) ? std::string(1, c) : "";
         }
-        WriteFile(temp_ / "put.tmp", "");
-        std::filesystem::resize_file(temp_ / "put.tmp", std::stoll(digits) - kRoom);
-        volume_.Put(temp_ / "put.tmp", "::/" + std::string(kBallast));
-        std::filesystem::remove(temp_ / "put.tmp");
-        std::filesystem::copy_file(volume_.image(), Template());
+        std::filesystem::resize_file(temp_ / "put", std::stoll(digits) - kRoom);
+        Mtools("mcopy " + Quoted(temp_ / "put") + " ::/" + kBallast);
+        std::filesystem::copy_file(image_, temp_ / "seeded.img");
     }
 
     TempFolder temp_;
-    FuseFatVolume volume_;
-    platform::linux_host::LinuxPlatform host_;
+    const std::string image_ = temp_ / "velno.img";
+    const std::string mount_point_ = temp_ / "mnt";
+    platform::linux_host::LinuxPlatform host_{
+        {.application_folder = temp_ / "app", .drive_sources = {}}};
+    pid_t daemon_ = -1;
     bool filled_ = false;
     const time_t started_ = ::time(nullptr);
     std::set<time_t> seeded_;
@@ -188,7 +271,7 @@ TEST(Fat32FaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
         GTEST_SKIP() << why;
     }
     FuseRig rig;
-    if (!UsePrivateMountNamespace() || !HideOtherInstruments(rig.Host())) {
+    if (!PrivateViewWithoutOtherInstruments(rig.Host())) {
         GTEST_SKIP() << "no private mount namespace to make the drive vanish in, or to hide "
                         "another VELNO volume from";
     }

@@ -36,7 +36,8 @@ void Walk(const std::string& folder, const std::string& prefix, bool attributes,
         }
         const std::string path = folder + "\\" + name;
         const std::string bits =
-            attributes ? "#" + std::to_string(found.dwFileAttributes & 7) : std::string();
+            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7))
+                       : std::string();
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             entries[prefix + name + "/"] = bits;
             Walk(path, prefix + name + "/", attributes, entries);
@@ -44,7 +45,9 @@ void Walk(const std::string& folder, const std::string& prefix, bool attributes,
             const long long ns = ModifiedNanoseconds(path);
             entries[prefix + name] =
                 ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
-                (ns % 1'000'000'000 ? "." + std::to_string(ns % 1'000'000'000) : "") + bits;
+                (ns % 1'000'000'000 ? std::string(".").append(std::to_string(ns % 1'000'000'000))
+                                    : "") +
+                bits;
         }
     }
     FindClose(find);
