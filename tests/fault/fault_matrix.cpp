@@ -221,8 +221,8 @@ std::string UpdateProblems(const Tree& before, const Tree& after) {
     std::string text;
     for (const auto& [path, want] : kUpdated) {
         const std::string entry = Get(after, path);
-        const auto is = [&entry](const std::string& text) {
-            return entry == text || entry.starts_with(text + "#");
+        const auto is = [&entry](const std::string& start) {
+            return entry == start || entry.starts_with(start + "#");
         };
         // A copy keeps the staged time, odd seconds, or on FAT the next even one.
         const bool as_wanted = want.empty()  ? entry == "<absent>"
