@@ -31,13 +31,6 @@ bool HasStyle(HWND window, DWORD style) {
     return (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & style) != 0;
 }
 
-// Leaves no WM_QUIT of a closed window for the next test.
-void DrainQuit() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-}
-
 // Under Wine without an X display (DISPLAY unset) no window can be created.
 class Form1WindowTest : public ::testing::Test {
 protected:
@@ -111,39 +104,39 @@ public:
     bool still_open_during_message = false;
 };
 
-void Press(Form1Window& window, Control button) {
-    const HWND handle = window.ControlHandle(button);
-    SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(handle), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(handle));
-}
-
-TEST_F(Form1WindowTest, RefusesToCloseDuringARunAndClosesWhenTheRunEndsTheProgram) {
-    // No staging folder beside the test program: the run stops at its first
-    // precondition, before anything on a drive changes, and the program fails.
-    platform::win32::Win32Platform platform;
-    ClosingUser user;
-    Form1Window window(GetModuleHandleW(nullptr));
-    app::Controller controller(platform, user, window);
-    user.window = window.Handle();
-    ASSERT_TRUE(controller.Start()) << "needs the rig's drive E: (scripts/win32/prepare-prefix.sh)";
-    Press(window, Control::kStartButton);
-    ASSERT_EQ(user.messages, std::vector<std::string>{std::string(update::kPositionFileNotFound)});
-    EXPECT_TRUE(user.still_open_during_message);
-    EXPECT_EQ(window.Handle(), nullptr);
-    EXPECT_EQ(controller.ExitStatus(), app::Controller::kFailure);
-    DrainQuit();
-}
-
-TEST_F(Form1WindowTest, ExitClosesTheWindowAndSucceeds) {
-    platform::win32::Win32Platform platform;
-    ClosingUser user;
-    Form1Window window(GetModuleHandleW(nullptr));
-    app::Controller controller(platform, user, window);
-    Press(window, Control::kExitButton);
-    EXPECT_EQ(window.Handle(), nullptr);
-    EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(controller.ExitStatus(), app::Controller::kSuccess);
-    DrainQuit();
+// Exit closes the window and succeeds. "Start Updating" without a staging
+// folder beside the test program stops at its first precondition, before
+// anything on a drive changes: the window refuses to close while the message
+// is shown, and closes when the run ends the program, which fails.
+TEST_F(Form1WindowTest, ClosesOnExitAndWhenARunEndsTheProgramButNotDuringIt) {
+    const struct {
+        Control button;
+        std::vector<std::string> messages;
+        int status;
+    } cases[] = {{Control::kExitButton, {}, app::Controller::kSuccess},
+                 {Control::kStartButton,
+                  {std::string(update::kPositionFileNotFound)},
+                  app::Controller::kFailure}};
+    for (const auto& c : cases) {
+        platform::win32::Win32Platform platform;
+        ClosingUser user;
+        Form1Window window(GetModuleHandleW(nullptr));
+        app::Controller controller(platform, user, window);
+        user.window = window.Handle();
+        if (c.button == Control::kStartButton) {
+            ASSERT_TRUE(controller.Start()) << "needs the rig's drive E: (prepare-prefix.sh)";
+        }
+        const HWND handle = window.ControlHandle(c.button);
+        SendMessageW(window.Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(handle), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(handle));
+        EXPECT_EQ(user.messages, c.messages);
+        EXPECT_EQ(user.still_open_during_message, !c.messages.empty());
+        EXPECT_EQ(window.Handle(), nullptr);
+        EXPECT_EQ(controller.ExitStatus(), c.status);
+        // Leaves no WM_QUIT of a closed window for the next case.
+        for (MSG message; PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);) {
+        }
+    }
 }
 
 }  // namespace
