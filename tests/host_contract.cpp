@@ -142,6 +142,7 @@ TEST_F(HostContract, RefusalsNameTheirOperationAndPathsAndChangeNothing) {
         EXPECT_FALSE(error.SystemMessage().empty()) << r.operation;
     }
     EXPECT_EQ(rig_->Snapshot(Drive()), before);
+    EXPECT_EQ(Runtime().GetAttributes(Drive("\\ro.bin")), kAttrReadOnly);
 
     fs_->DeleteFile(Drive("\\RO.BIN"), true);
     fs_->MoveFile(Drive("\\veln4A.MEM"), Drive("\\oldrel\\Veln4b.mem"));
@@ -171,8 +172,9 @@ TEST_F(HostContract, AttributesAreTheOnesTheVolumeHolds) {
 }
 
 TEST_F(HostContract, MatchesAreOrdinaryFilesInAnyCaseAndSurviveMovingThemAway) {
-    for (const char* name : {"Veln4a.mem", "VELN4B.MEM", "veln4.mem", "Veln4hid.mem",
-                             "Veln4sys.mem", "Veln4x.mem.bak", "x.mem", "xVeln4.mem"}) {
+    for (const char* name :
+         {"Veln4a.mem", "VELN4B.MEM", "veln4.mem", "Veln4hid.mem", "Veln4sys.mem", "Veln4x.mem.bak",
+          "Veln4x.memo", "x.mem", "xVeln4.mem"}) {
         rig_->Write(Drive("\\") + name, name);
     }
     Runtime().SetAttributes(Drive("\\Veln4hid.mem"), kAttrHidden);
@@ -294,7 +296,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     if (c.read_only) {
         Runtime().SetAttributes(Drive("\\data\\a.bin"), kAttrReadOnly);
     }
-    const std::string old = rig_->Snapshot(Drive("\\data"));
+    const std::string old = rig_->Snapshot(Drive());
 
     int calls = 0;
     const auto callback = [&c, &calls] {
@@ -330,7 +332,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         if (c.fault != Fault::kInterrupted) {
             EXPECT_EQ(error.Paths(), (std::vector<std::string>{source, destination}));
         }
-        EXPECT_EQ(rig_->Snapshot(Drive("\\data")), old);
+        EXPECT_EQ(rig_->Snapshot(Drive()), old);
     }
     std::string listing;
     std::istringstream lines(rig_->Snapshot(Drive("\\data")));

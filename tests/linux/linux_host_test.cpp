@@ -179,7 +179,8 @@ constexpr const char* kMountInfo =
     "/dev/sdb1 rw,uid=1000,gid=1000,fmask=0022,dmask=0022,codepage=437\n"
     "this line is not a mount\n"
     "98 22 0:45 / /mnt/share rw,relatime - nfs4 server:/export rw,vers=4.2\n"
-    "99 22 0:46 / /tmp/a\\134b\\011c rw,nosuid - fuse /tmp/img\\040x.fat rw,user_id=0\n";
+    "99 22 0:46 / /tmp/a\\134b\\011c rw,nosuid - fuse /tmp/img\\040x.fat rw,user_id=0\n"
+    "100 22 8:1x / /bad rw - vfat /dev/sdc1 rw\n";  // a device number with junk
 
 TEST(MountInfo, ParsesFieldsAndUnescapesPathsInMountOrder) {
     const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
