@@ -1,36 +1,23 @@
+#include <map>
+
 #include "core/world.h"
 
 namespace velno::testing {
 namespace {
 
 using platform::kAttrHidden;
-using platform::kAttrReadOnly;
 using platform::kAttrSystem;
 
-// The visible and enabled controls, as one comparable text.
-std::string Screen(const fake::RecordingView& view) {
-    std::string text;
-    for (Control c : {Control::kLabel1, Control::kLabel2, Control::kLabel3, Control::kLabel4,
-                      Control::kProgressBar1, Control::kLabel5, Control::kLabel6}) {
-        if (view.Visible(c)) {
-            text += std::string(fake::ControlName(c)) + " ";
-        }
-    }
-    text += view.Enabled(Control::kStartButton) ? "start:on " : "start:off ";
-    text += view.Enabled(Control::kExitButton) ? "exit:on" : "exit:off";
-    return text;
-}
-
+// A position file that is missing or a folder, or a missing system folder,
+// ends the program before anything on the instrument changes.
 TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
-    // A position file that is a folder is no position file either.
     struct Case {
-        bool position_list;
-        bool folder_as_list;
-        std::string_view message;
+        bool position_list, folder_as_list;
+        std::string message;
     };
-    for (const Case c : {Case{false, false, update::kPositionFileNotFound},
-                         Case{false, true, update::kPositionFileNotFound},
-                         Case{true, false, update::kSystemFolderNotFound}}) {
+    for (const Case& c : {Case{false, false, std::string(update::kPositionFileNotFound)},
+                          Case{false, true, std::string(update::kPositionFileNotFound)},
+                          Case{true, false, std::string(update::kSystemFolderNotFound)}}) {
         World w;
         if (c.folder_as_list) {
             w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
@@ -38,127 +25,189 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
         if (c.position_list) {
             w.PositionList("\\a.bin\r\n");
             w.host.Erase("E:\\system\\init\\startup.ini");
+            w.host.Erase("E:\\system\\init");
             w.host.Erase("E:\\system");
         }
         w.Detect();
-        const std::string before = w.host.Snapshot();
+        const auto before = w.host.nodes;
         w.user.Answer(Answer::kOk);
         EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
-
-        EXPECT_EQ(w.user.messages, std::vector<std::string>{std::string(c.message)});
-        EXPECT_TRUE(w.log.Contains("ShowMessage " + std::string(c.message) + " |OK|critical"));
-        EXPECT_EQ(w.host.Snapshot(), before);
-        EXPECT_FALSE(w.log.Contains("GetAttributes")) << c.message;
-        EXPECT_FALSE(w.log.Contains("FirstMatch")) << c.message;
+        EXPECT_EQ(w.user.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(w.log.Contains("ShowMessage " + c.message + " |OK|critical"));
+        EXPECT_TRUE(w.host.nodes == before) << c.message;
+        EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
         EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.position_list);  // list first
-        EXPECT_EQ(Screen(w.view), "Label2 Label3 start:off exit:off");
+        w.ExpectState(kPreparing);
         EXPECT_FALSE(w.form.Running());
     }
 }
 
 TEST(UpdateRun, SystemFolderAttributesAreClearedThenSetToHiddenSystem) {
-    struct Case {
-        unsigned before;
-        bool cleared;
-    };
-    for (const Case c : {Case{kAttrReadOnly, true}, Case{0, false},
-                         Case{kAttrHidden | kAttrSystem, true}, Case{16, false}}) {
+    const std::pair<unsigned, bool> cases[] = {{platform::kAttrReadOnly, true},
+                                               {0, false},
+                                               {kAttrHidden | kAttrSystem, true},
+                                               {16, false}};
+    for (const auto& [before, cleared] : cases) {
         World w;
         w.PositionList("");
-        w.host.AddFolder("E:\\system", c.before);
+        w.host.AddFolder("E:\\system", before);
         w.Run();
-        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), c.cleared) << c.before;
-        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem) << c.before;
-        // Cleared before anything else on the instrument changes.
-        if (c.cleared) {
+        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), cleared) << before;
+        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem) << before;
+        if (cleared) {  // before anything else on the instrument changes
             EXPECT_LT(w.log.Find("SetAttributes 0"), w.log.Find("RemoveFile"));
         }
     }
 }
 
-TEST(UpdateRun, StepsRunInOrderAndEndInTheCompletedWindow) {
+// The steps in order, the window's state at each, and at no step two
+// controls that share a place shown together.
+TEST(UpdateRun, StepsRunInOrderThroughTheWindowStates) {
     World w;
-    w.PositionList("\\system\\a.bin");
+    w.PositionList("\\system\\a.bin\r\n\\b.bin");
     w.Stage("a.bin", "A", 50);
+    w.Stage("b.bin", "B", 50);
+    w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "newer", At(500));
+    w.ExpectState(kReady);
     w.Detect();
-    EXPECT_EQ(Screen(w.view), "Label4 start:on exit:on");
+    w.ExpectState(kReady);
+    w.user.on_pump = [&] { w.ExpectState(kPositionList); };
+    w.user.Answer(Answer::kNo, [&] { w.ExpectState(kPreparing); });
     w.form.DispatchCommand(0);
+    w.ExpectState(kCompleted);
+    EXPECT_FALSE(w.host.HasFile("E:\\system\\init\\startup.ini"));
+    EXPECT_TRUE(w.form.Completed());
 
-    const std::vector<std::string> milestones = {
-        "Hide Label4",
-        "Show Label2",
-        "Show Label3",
-        "Disable Command1(0)",
-        "Disable Command1(1)",
-        "ApplicationFolder",
-        "FileExists C:\\Upd\\mtmp\\position.txt",
-        "FolderExists E:\\system",
-        "GetAttributes E:\\system",
-        "SetAttributes 0 E:\\system",
-        "FileExists E:\\system\\init\\startup.ini",
-        "RemoveFile E:\\system\\init\\startup.ini",
-        "FirstMatch E:\\Veln4*.mem",
-        "Value 0",
-        "Show ProgressBar1",
-        "OpenTextInput C:\\Upd\\mtmp\\position.txt",
-        "CopyFile C:\\Upd\\mtmp\\a.bin E:\\system\\a.bin",
-        "SetAttributes 6 E:\\system",
-        "CloseAll",
-        "FlushDrive E:",
-        "PrepareForRemoval E:",
-        "Hide Label2",
-        "Hide Label3",
-        "Hide ProgressBar1",
-        "Show Label1",
-        "Show Label5",
-        "Enable Command1(1)",
-    };
+    const std::string milestones[] = {"Hide Label4",
+                                      "Show Label2",
+                                      "Show Label3",
+                                      "Disable Command1(0)",
+                                      "Disable Command1(1)",
+                                      "ApplicationFolder",
+                                      "FileExists C:\\Upd\\mtmp\\position.txt",
+                                      "FolderExists E:\\system",
+                                      "GetAttributes E:\\system",
+                                      "SetAttributes 0 E:\\system",
+                                      "FileExists E:\\system\\init\\startup.ini",
+                                      "RemoveFile E:\\system\\init\\startup.ini",
+                                      "FirstMatch E:\\Veln4*.mem",
+                                      "Value 0",
+                                      "Show ProgressBar1",
+                                      "OpenTextInput C:\\Upd\\mtmp\\position.txt",
+                                      "CopyFile C:\\Upd\\mtmp\\a.bin E:\\system\\a.bin",
+                                      "SetAttributes 6 E:\\system",
+                                      "CloseAll",
+                                      "FlushDrive E:",
+                                      "PrepareForRemoval E:",
+                                      "Hide Label2",
+                                      "Hide Label3",
+                                      "Hide ProgressBar1",
+                                      "Show Label1",
+                                      "Show Label5",
+                                      "Enable Command1(1)"};
     std::size_t from = 0;
     for (const std::string& step : milestones) {
         const long at = w.log.Find(step, from);
         ASSERT_GE(at, 0) << "missing or out of order: " << step;
         from = static_cast<std::size_t>(at) + 1;
     }
-    EXPECT_EQ(Screen(w.view), "Label1 Label5 start:off exit:on");
-    EXPECT_FALSE(w.host.HasFile("E:\\system\\init\\startup.ini"));
-    EXPECT_TRUE(w.form.Completed());
+
+    std::map<std::string, bool> shown;
+    for (const app::ControlDescription& c : app::Form1Description().controls) {
+        shown[fake::ControlName(c.id)] = c.visible_at_creation;
+    }
+    const std::pair<const char*, const char*> sharing[] = {{"Label1", "ProgressBar1"},
+                                                           {"Label1", "Label4"},
+                                                           {"Label1", "Label2"},
+                                                           {"Label4", "Label2"},
+                                                           {"Label5", "Label3"}};
+    for (const std::string& entry : w.log.entries) {
+        if (entry.starts_with("Show ") || entry.starts_with("Hide ")) {
+            shown.at(entry.substr(5)) = entry.starts_with("Show ");
+        }
+        for (const auto& [a, b] : sharing) {
+            EXPECT_FALSE(shown[a] && shown[b]) << a << " and " << b << " after " << entry;
+        }
+    }
 }
 
+// A blank first line ends the list at once; a drive that cannot be
+// prepared for removal still gets its data written out.
 TEST(UpdateRun, EmptyListStillShowsTheBarAtZeroAndCompletes) {
     World w;
     w.host.Erase("E:\\system\\init\\startup.ini");  // absent: no message
     w.PositionList("\r\n\\never.bin\r\n");
-    w.host.SetRemovable(false);  // the data is written out all the same
+    w.host.removable = false;
     w.Run();
     EXPECT_TRUE(w.user.messages.empty());
     EXPECT_EQ(w.view.progress_values, std::vector<float>{0});
     EXPECT_LT(w.log.Find("Show ProgressBar1"), w.log.Find("Hide ProgressBar1"));
-    EXPECT_EQ(Screen(w.view), "Label1 Label6 start:off exit:on");
     EXPECT_FALSE(w.log.Contains("FileExists E:\\never.bin"));
+    w.ExpectState(kCompletedStillMounted);
 }
 
 TEST(UpdateRun, OneRunPerStartAndExitEndsAtOnce) {
     World w;
-    w.PositionList("");
-    w.Run();
-    const std::size_t logged = w.log.entries.size();
-    w.form.DispatchCommand(0);  // a press that slipped past the disabled button
-    w.form.DispatchCommand(7);  // no such button
-    w.form.DispatchCommand(-1);
-    EXPECT_EQ(w.log.entries.size(), logged);
-    EXPECT_FALSE(w.view.Enabled(Control::kStartButton));
-    EXPECT_THROW(w.form.DispatchCommand(1), platform::ProgramEnded);
-    EXPECT_TRUE(w.user.ended);
-}
-
-TEST(UpdateRun, ExitInReadyChangesNothing) {
-    World w;
     w.PositionList("\\a.bin");
     w.Detect();
-    const std::string before = w.host.Snapshot();
-    EXPECT_THROW(w.form.DispatchCommand(1), platform::ProgramEnded);
-    EXPECT_EQ(w.host.Snapshot(), before);
+    const auto before = w.host.nodes;
+    EXPECT_THROW(w.form.DispatchCommand(1), platform::ProgramEnded);  // in the ready window
+    EXPECT_TRUE(w.host.nodes == before);
     EXPECT_FALSE(w.log.Contains("ApplicationFolder"));
+    EXPECT_TRUE(w.user.ended);
+
+    World run;
+    run.PositionList("");
+    run.Run();
+    const std::size_t logged = run.log.entries.size();
+    for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
+        run.form.DispatchCommand(static_cast<std::int16_t>(index));
+    }
+    EXPECT_EQ(run.log.entries.size(), logged);
+    EXPECT_THROW(run.form.DispatchCommand(1), platform::ProgramEnded);
+    EXPECT_TRUE(run.user.ended);
+}
+
+// Every operation of an update through every step, made to fail in turn:
+// the run stops there, never reaches its completed state, and the report
+// names the operation, its paths and the system's message.
+TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
+    const auto typical = [](World& w) {
+        w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(1));
+        w.host.AddFile("E:\\system\\old.bin", "old", At(1));
+        w.host.AddFile("E:\\system\\gone.bin", "gone", At(1));
+        w.Stage("new.bin", "new", 50);
+        w.Stage("old.bin", "newer", 50);
+        w.PositionList(
+            "\\system\\data\\new.bin\r\n\\system\\old.bin\r\n-\\system\\gone.bin\r\n"
+            "\\missing.bin\r\n");
+        w.user.AnswerAlways(Answer::kOk);
+    };
+    World complete;
+    typical(complete);
+    ASSERT_TRUE(complete.RunToBoundary());
+    ASSERT_GT(complete.host.OperationCount(), 40);
+
+    for (long n = 1; n <= complete.host.OperationCount(); ++n) {
+        World w;
+        typical(w);
+        w.host.FailOperation(n);
+        EXPECT_FALSE(w.RunToBoundary()) << n;
+        // The failing operation is the last thing the host saw before the report.
+        const std::string& report = w.user.messages.back();
+        const std::string failed = w.log.entries.at(w.log.entries.size() - 2);
+        for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+            end = failed.find(' ', at);
+            EXPECT_NE(report.find(failed.substr(at, end - at)), std::string::npos)
+                << n << ": " << report;
+        }
+        EXPECT_NE(report.find("\n\nInjected failure.\n"), std::string::npos) << n << report;
+        EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical")) << n;
+        EXPECT_FALSE(w.view.Visible(Control::kLabel1)) << n;
+        EXPECT_FALSE(w.form.Completed() || w.form.Running()) << n;
+        // An installed file is replaced in one step, never lost.
+        EXPECT_NE(w.Content("E:\\system\\old.bin"), "<absent>") << n;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "fake/fake_host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
+
+#include "app/window_description.h"
 
 namespace velno::fake {
 
@@ -11,67 +14,112 @@ namespace {
 
 std::string Upper(std::string text) {
     for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return text;
 }
 
-bool HasDrivePrefix(const std::string& path) {
-    return path.size() >= 2 && path[1] == ':' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-}
-
-// "E:\..\x/y" -> "E:\x\y"; a path without a drive prefix is returned as is.
-std::string Resolve(const std::string& path) {
-    if (!HasDrivePrefix(path)) {
-        return path;
-    }
-    std::string resolved = Upper(path.substr(0, 2)) + "\\";
-    const std::vector<std::string> parts = platform::ResolveBelowRoot(path.substr(2));
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        resolved += (i == 0 ? "" : "\\") + parts[i];
-    }
-    return resolved;
-}
-
 std::string ParentKey(const std::string& key) {
     const std::size_t sep = key.rfind('\\');
-    return (sep == 2) ? key.substr(0, 3) : key.substr(0, sep);
+    return key.substr(0, sep == 2 ? 3 : sep);
 }
 
-Node FolderNode(std::string path) {
-    Node node;
-    node.path = std::move(path);
-    node.folder = true;
-    return node;
+void Begin(FakeHost& host, const std::string& operation, const std::vector<std::string>& paths) {
+    std::string entry = operation;
+    for (const std::string& path : paths) {
+        entry += " " + path;
+        host.requested.push_back(path);
+    }
+    host.log.entries.push_back(entry);
+    if (++host.operations == host.fail_at) {
+        throw PlatformError(operation, paths, "Injected failure.");
+    }
+}
+
+const DriveSpec* DriveOf(const FakeHost& host, const std::string& path) {
+    for (const DriveSpec& drive : host.drives) {
+        if (path.size() >= 2 && Upper(path.substr(0, 2)) == drive.path) {
+            return &drive;
+        }
+    }
+    return nullptr;
+}
+
+Node* Lookup(FakeHost& host, const std::string& path) {
+    const DriveSpec* drive = DriveOf(host, path);
+    if (drive == nullptr || !drive->ready) {
+        throw PlatformError("Resolve", {path}, "The device is not ready.");
+    }
+    const auto it = host.nodes.find(Upper(Resolve(path)));
+    return it == host.nodes.end() ? nullptr : &it->second;
+}
+
+// An existing file (or folder; either when `folder` is empty).
+Node& Existing(FakeHost& host, const std::string& operation, const std::string& path,
+               std::optional<bool> folder = false) {
+    Node* node = Lookup(host, path);
+    if (node == nullptr || (folder && node->folder != *folder)) {
+        throw PlatformError(operation, {path},
+                            folder == true ? "Path not found." : "File not found.");
+    }
+    return *node;
+}
+
+Node& Start(FakeHost& host, const std::string& operation, const std::string& path,
+            std::optional<bool> folder = false) {
+    Begin(host, operation, {path});
+    return Existing(host, operation, path, folder);
+}
+
+// The destination must be free (or, with overwrite, a file) below an
+// existing folder.
+void CheckDestination(FakeHost& host, const std::string& operation, const std::string& path,
+                      bool overwrite = false) {
+    const Node* existing = Lookup(host, path);
+    if (existing != nullptr && (existing->folder || !overwrite)) {
+        throw PlatformError(operation, {path}, "File already exists.");
+    }
+    const auto parent = host.nodes.find(ParentKey(Upper(Resolve(path))));
+    if (parent == host.nodes.end() || !parent->second.folder) {
+        throw PlatformError(operation, {path}, "Path not found.");
+    }
+}
+
+std::uint64_t InClusters(const DriveSpec& drive, std::uint64_t bytes) {
+    return (bytes + drive.cluster_bytes - 1) / drive.cluster_bytes * drive.cluster_bytes;
+}
+
+std::uint64_t UsedBytes(const FakeHost& host, const DriveSpec& drive) {
+    std::uint64_t used = 0;
+    for (const auto& [key, node] : host.nodes) {
+        used += key.starts_with(drive.path) && !node.folder ? InClusters(drive, node.content.size())
+                                                            : 0;
+    }
+    return used;
+}
+
+std::uint64_t Capacity(const FakeHost& host, const DriveSpec& drive) {
+    const auto capacity = host.capacity.find(drive.path);
+    return capacity == host.capacity.end() ? std::uint64_t{1} << 40 : capacity->second;
 }
 
 class FakeFile : public platform::File {
 public:
     FakeFile(FakeHost& host, std::string path) : host_(host), path_(std::move(path)) {}
     DateTime DateLastModified() override {
-        host_.Begin("DateLastModified", {path_});
-        return host_.Existing("DateLastModified", path_, false).modified;
+        return Start(host_, "DateLastModified", path_).modified;
     }
-    std::uint64_t Size() override {
-        host_.Begin("Size", {path_});
-        return host_.Existing("Size", path_, false).content.size();
-    }
+    std::uint64_t Size() override { return Start(host_, "Size", path_).content.size(); }
 
 private:
     FakeHost& host_;
     std::string path_;
 };
 
-class FakeFolder : public platform::Folder {
-public:
-    explicit FakeFolder(std::string path) : path_(std::move(path)) {}
-    std::string Path() override { return path_; }
-
-private:
-    std::string path_;
+struct FakeFolder : platform::Folder {
+    explicit FakeFolder(std::string resolved) : path(std::move(resolved)) {}
+    std::string Path() override { return path; }
+    std::string path;
 };
 
 class FakeDrive : public platform::Drive {
@@ -84,120 +132,117 @@ public:
     std::int32_t SerialNumber() override { return Spec("SerialNumber").serial; }
     std::string Path() override { return Spec("Path").path; }
     std::string RootFolder() override { return Spec("RootFolder").path + "\\"; }
-    platform::VolumeSpace Space() override { return host_.SpaceOf(Spec("Space")); }
+    platform::VolumeSpace Space() override {
+        const DriveSpec& drive = Spec("Space");
+        const std::uint64_t total = Capacity(host_, drive), used = UsedBytes(host_, drive);
+        if (!drive.reports_space) {
+            return {.cluster_bytes = drive.cluster_bytes};
+        }
+        return {.total_bytes = total,
+                .free_bytes = total > used ? total - used : 0,
+                .cluster_bytes = drive.cluster_bytes};
+    }
 
 private:
     const DriveSpec& Spec(const char* property) {
-        host_.Begin(property, {path_});
-        const DriveSpec* spec = host_.PresentDrive(path_);
-        if (spec == nullptr) {
+        Begin(host_, property, {path_});
+        const DriveSpec* drive = DriveOf(host_, path_);
+        if (drive == nullptr) {
             throw PlatformError(property, {path_}, "The device is not ready.");
         }
-        return *spec;
+        return *drive;
     }
     FakeHost& host_;
     std::string path_;
 };
 
-class FakeDrives : public platform::DriveCollection {
-public:
-    explicit FakeDrives(FakeHost& host) : host_(host) {}
-    std::vector<std::shared_ptr<platform::Drive>> Walk() override {
-        host_.Begin("Drives.Walk", {});
-        std::vector<std::shared_ptr<platform::Drive>> drives;
-        for (const DriveSpec& spec : host_.PresentDrives()) {
-            drives.push_back(std::make_shared<FakeDrive>(host_, spec.path));
-        }
-        return drives;
-    }
-
-private:
-    FakeHost& host_;
-};
-
-class FakeFileSystem : public platform::FileSystemObject {
+class FakeFileSystem : public platform::FileSystemObject, public platform::DriveCollection {
 public:
     explicit FakeFileSystem(FakeHost& host) : host_(host) {}
 
     std::shared_ptr<platform::DriveCollection> Drives() override {
-        host_.Begin("Drives", {});
-        return std::make_shared<FakeDrives>(host_);
+        Begin(host_, "Drives", {});
+        return std::make_shared<FakeFileSystem>(host_);
     }
-    bool FileExists(const std::string& path) override {
-        host_.Begin("FileExists", {path});
-        const Node* node = host_.Lookup(path);
-        return node != nullptr && !node->folder;
-    }
-    bool FolderExists(const std::string& path) override {
-        host_.Begin("FolderExists", {path});
-        const Node* node = host_.Lookup(path);
-        return node != nullptr && node->folder;
-    }
-    void CreateFolder(const std::string& path) override {
-        host_.Begin("CreateFolder", {path});
-        if (host_.Lookup(path) != nullptr) {
-            throw PlatformError("CreateFolder", {path}, "File already exists.");
+    std::vector<std::shared_ptr<platform::Drive>> Walk() override {
+        Begin(host_, "Drives.Walk", {});
+        std::vector<std::shared_ptr<platform::Drive>> drives;
+        for (const DriveSpec& drive : host_.drives) {
+            drives.push_back(std::make_shared<FakeDrive>(host_, drive.path));
         }
-        host_.CheckParent("CreateFolder", path);
-        host_.Insert(FolderNode(Resolve(path)));
+        return drives;
+    }
+    bool FileExists(const std::string& path) override { return Is("FileExists", path, false); }
+    bool FolderExists(const std::string& path) override { return Is("FolderExists", path, true); }
+    void CreateFolder(const std::string& path) override {
+        Begin(host_, "CreateFolder", {path});
+        CheckDestination(host_, "CreateFolder", path);
+        host_.AddFolder(path);
     }
     void DeleteFile(const std::string& path, bool force) override {
-        host_.Begin(force ? "DeleteFile force" : "DeleteFile", {path});
-        const Node& node = host_.Existing("DeleteFile", path, false);
-        if ((node.attributes & platform::kAttrReadOnly) != 0 && !force) {
+        const Node& node = Start(host_, force ? "DeleteFile force" : "DeleteFile", path);
+        if ((node.attributes & platform::kAttrReadOnly) && !force) {
             throw PlatformError("DeleteFile", {path}, "Permission denied.");
         }
         host_.Erase(path);
     }
     void MoveFile(const std::string& source, const std::string& destination) override {
-        host_.Begin("MoveFile", {source, destination});
-        Node node = host_.Existing("MoveFile", source, false);
-        if (host_.Lookup(destination) != nullptr) {
-            throw PlatformError("MoveFile", {source, destination}, "File already exists.");
-        }
-        host_.CheckParent("MoveFile", destination);
+        Begin(host_, "MoveFile", {source, destination});
+        const Node node = Existing(host_, "MoveFile", source);
+        CheckDestination(host_, "MoveFile", destination);
         host_.Erase(source);
-        node.path = Resolve(destination);
-        host_.Insert(std::move(node));
+        host_.AddFile(destination, node.content, node.modified, node.attributes);
     }
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
-        host_.Begin("CopyFile", {source, destination});
-        const Node copy = host_.Existing("CopyFile", source, false);
-        const Node* existing = host_.Lookup(destination);
-        if (existing != nullptr && (existing->folder || !overwrite)) {
-            throw PlatformError("CopyFile", {source, destination}, "File already exists.");
+        Begin(host_, "CopyFile", {source, destination});
+        const Node copy = Existing(host_, "CopyFile", source);
+        CheckDestination(host_, "CopyFile", destination, overwrite);
+        // The new copy is charged while a file it replaces still takes its room.
+        const DriveSpec& drive = *DriveOf(host_, destination);
+        if (UsedBytes(host_, drive) + InClusters(drive, copy.content.size()) >
+            Capacity(host_, drive)) {
+            throw PlatformError("CopyFile", {destination},
+                                "There is not enough space on the disk.");
         }
-        host_.CheckParent("CopyFile", destination);
-        host_.ChargeSpace("CopyFile", destination, copy.content.size());
-        for (int chunk = 1; chunk < host_.ChunksPerCopy() && between_chunks; ++chunk) {
+        for (int chunk = 1; chunk < host_.chunks_per_copy && between_chunks; ++chunk) {
             between_chunks();
         }
-        if (existing != nullptr) {
-            host_.Erase(destination);
-        }
-        host_.Insert(Node{.path = Resolve(destination),
-                          .content = copy.content,
-                          .attributes = copy.attributes & ~unsigned{platform::kAttrReadOnly},
-                          .modified = copy.modified});
+        host_.AddFile(destination, copy.content, copy.modified,
+                      copy.attributes & ~unsigned{platform::kAttrReadOnly});
     }
     std::unique_ptr<platform::File> GetFile(const std::string& path) override {
-        host_.Begin("GetFile", {path});
-        host_.Existing("GetFile", path, false);
+        Start(host_, "GetFile", path);
         return std::make_unique<FakeFile>(host_, path);
     }
     std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override {
-        host_.Begin("GetFolder", {path});
-        return std::make_unique<FakeFolder>(host_.Existing("GetFolder", path, true).path);
+        return std::make_unique<FakeFolder>(Start(host_, "GetFolder", path, true).path);
     }
 
 private:
+    bool Is(const char* operation, const std::string& path, bool folder) {
+        Begin(host_, operation, {path});
+        const Node* node = Lookup(host_, path);
+        return node != nullptr && node->folder == folder;
+    }
     FakeHost& host_;
 };
 
 }  // namespace
 
 DateTime At(int seconds) { return DateTime{} + std::chrono::seconds(1'700'000'000 + seconds); }
+
+std::string Resolve(const std::string& path) {
+    if (path.size() < 2 || path[1] != ':') {
+        return path;
+    }
+    std::string resolved = Upper(path.substr(0, 2)) + "\\";
+    const std::vector<std::string> parts = platform::ResolveBelowRoot(path.substr(2));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        resolved += (i == 0 ? "" : "\\") + parts[i];
+    }
+    return resolved;
+}
 
 long CallLog::Find(const std::string& prefix, std::size_t from) const {
     for (std::size_t i = from; i < entries.size(); ++i) {
@@ -211,301 +256,118 @@ long CallLog::Find(const std::string& prefix, std::size_t from) const {
 long CallLog::Count(const std::string& prefix) const {
     return static_cast<long>(
         std::count_if(entries.begin(), entries.end(),
-                      [&](const std::string& entry) { return entry.starts_with(prefix); }));
+                      [&](const std::string& e) { return e.starts_with(prefix); }));
 }
 
-FakeHost::FakeHost(CallLog& log) : log_(log) {}
-
 void FakeHost::AddDrive(DriveSpec spec) {
-    drives_.push_back(spec);
-    const std::string root = Resolve(spec.path + "\\");
-    if (nodes_.find(Upper(root)) == nodes_.end()) {
-        Insert(FolderNode(root));
-    }
+    drives.push_back(spec);
+    AddFolder(spec.path + "\\");
 }
 
 void FakeHost::RemoveDrive(const std::string& path) {
-    std::erase_if(drives_, [&](const DriveSpec& spec) { return spec.path == path; });
+    std::erase_if(drives, [&](const DriveSpec& drive) { return drive.path == path; });
 }
 
 void FakeHost::AddFolder(const std::string& path, unsigned attributes) {
     const std::string resolved = Resolve(path);
-    std::string partial = resolved.substr(0, 3);
-    const std::vector<std::string> parts = platform::ResolveBelowRoot(resolved.substr(2));
-    if (nodes_.find(Upper(partial)) == nodes_.end()) {
-        Insert(FolderNode(partial));
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        partial += (i == 0 ? "" : "\\") + parts[i];
-        if (nodes_.find(Upper(partial)) == nodes_.end()) {
-            Insert(FolderNode(partial));
+    for (std::size_t end = 2;; end = resolved.find('\\', end + 1)) {
+        const std::string above = resolved.substr(0, std::max<std::size_t>(end, 3));
+        nodes.try_emplace(Upper(above), Node{.path = above, .folder = true});
+        if (end == std::string::npos) {
+            break;
         }
     }
-    nodes_.at(Upper(resolved)).attributes = attributes;
+    nodes.at(Upper(resolved)).attributes = attributes;
 }
 
 void FakeHost::AddFile(const std::string& path, std::string content, DateTime modified,
                        unsigned attributes) {
     const std::string resolved = Resolve(path);
-    const std::string parent = ParentKey(resolved);
-    if (nodes_.find(Upper(parent)) == nodes_.end()) {
-        AddFolder(parent);
+    if (Find(ParentKey(resolved)) == nullptr) {
+        AddFolder(ParentKey(resolved));
     }
-    nodes_.erase(Upper(resolved));
-    Insert(Node{.path = resolved,
-                .content = std::move(content),
-                .attributes = attributes,
-                .modified = modified});
+    nodes.insert_or_assign(Upper(resolved), Node{.path = resolved,
+                                                 .content = std::move(content),
+                                                 .attributes = attributes,
+                                                 .modified = modified});
 }
+
+void FakeHost::Erase(const std::string& path) { nodes.erase(Upper(Resolve(path))); }
 
 const Node* FakeHost::Find(const std::string& path) const {
-    const auto it = nodes_.find(Upper(Resolve(path)));
-    return it == nodes_.end() ? nullptr : &it->second;
-}
-
-bool FakeHost::HasFile(const std::string& path) const {
-    const Node* node = Find(path);
-    return node != nullptr && !node->folder;
-}
-
-bool FakeHost::HasFolder(const std::string& path) const {
-    const Node* node = Find(path);
-    return node != nullptr && node->folder;
-}
-
-std::string FakeHost::Snapshot() const {
-    std::string text;
-    for (const auto& [key, node] : nodes_) {
-        text += node.path + "=" + node.content + "," + std::to_string(node.attributes) + "," +
-                std::to_string(node.modified.time_since_epoch().count()) + "\n";
-    }
-    return text;
-}
-
-void FakeHost::LoseDriveAt(const std::string& drive_path, long nth) {
-    lost_drive_ = Upper(drive_path);
-    lose_at_ = operations_ + nth;
-}
-
-void FakeHost::SetCapacity(const std::string& drive_path, std::size_t bytes) {
-    capacity_[Upper(drive_path)] = bytes;
+    const auto it = nodes.find(Upper(Resolve(path)));
+    return it == nodes.end() ? nullptr : &it->second;
 }
 
 std::unique_ptr<platform::FileSystemObject> FakeHost::CreateFileSystemObject(
     const std::string& class_name) {
-    Begin("CreateFileSystemObject", {class_name});
-    if (class_name != "Scripting.FileSystemObject") {
-        throw PlatformError("CreateFileSystemObject", {class_name}, "Invalid class string.");
-    }
+    Begin(*this, "CreateFileSystemObject", {class_name});
     return std::make_unique<FakeFileSystem>(*this);
 }
 
-void FakeHost::Begin(const std::string& operation, const std::vector<std::string>& paths) {
-    ++operations_;
-    std::string entry = operation;
-    for (const std::string& path : paths) {
-        entry += " " + path;
-        resolved_paths_.push_back(Resolve(path));
-        requested_paths_.push_back(path);
-    }
-    log_.Add(entry);
-    if (operations_ == fail_at_) {
-        throw PlatformError(operation, paths, "Injected failure.");
-    }
-    if (lose_at_ >= 0 && operations_ >= lose_at_) {
-        for (const std::string& path : paths) {
-            if (Upper(path).starts_with(lost_drive_)) {
-                throw PlatformError(operation, paths, "The device is not ready.");
-            }
-        }
-    }
-}
-
-std::string FakeHost::Key(const std::string& path) {
-    if (!HasDrivePrefix(path)) {
-        throw PlatformError("Resolve", {path}, "Bad file name or number.");
-    }
-    const std::string drive = Upper(path.substr(0, 2));
-    for (const DriveSpec& spec : drives_) {
-        if (Upper(spec.path) == drive && !spec.ready) {
-            throw PlatformError("Resolve", {path}, "The device is not ready.");
-        }
-    }
-    return Upper(Resolve(path));
-}
-
-Node* FakeHost::Lookup(const std::string& path) {
-    const auto it = nodes_.find(Key(path));
-    return it == nodes_.end() ? nullptr : &it->second;
-}
-
-Node& FakeHost::Existing(const std::string& operation, const std::string& path, bool folder) {
-    Node* node = Lookup(path);
-    if (node == nullptr || node->folder != folder) {
-        throw PlatformError(operation, {path}, folder ? "Path not found." : "File not found.");
-    }
-    return *node;
-}
-
-void FakeHost::CheckParent(const std::string& operation, const std::string& path) {
-    const auto it = nodes_.find(ParentKey(Key(path)));
-    if (it == nodes_.end() || !it->second.folder) {
-        throw PlatformError(operation, {path}, "Path not found.");
-    }
-}
-
-void FakeHost::Insert(Node node) {
-    node.order = ++order_;
-    const std::string key = Upper(node.path);
-    nodes_.insert_or_assign(key, std::move(node));
-}
-
-void FakeHost::Erase(const std::string& path) { nodes_.erase(Key(path)); }
-
-const DriveSpec* FakeHost::PresentDrive(const std::string& drive_path) const {
-    for (const DriveSpec& spec : drives_) {
-        if (spec.path == drive_path) {
-            const bool lost =
-                lose_at_ >= 0 && operations_ >= lose_at_ && Upper(spec.path) == lost_drive_;
-            return lost ? nullptr : &spec;
-        }
-    }
-    return nullptr;
-}
-
-std::vector<DriveSpec> FakeHost::PresentDrives() const {
-    std::vector<DriveSpec> present;
-    for (const DriveSpec& spec : drives_) {
-        if (PresentDrive(spec.path) != nullptr) {
-            present.push_back(spec);
-        }
-    }
-    return present;
-}
-
-std::optional<std::size_t> FakeHost::Capacity(const std::string& drive) const {
-    const auto limit = capacity_.find(drive);
-    return limit == capacity_.end() ? std::nullopt : std::optional(limit->second);
-}
-
-std::uint64_t FakeHost::InClusters(const std::string& drive, std::uint64_t bytes) const {
-    for (const DriveSpec& spec : drives_) {
-        const std::uint64_t cluster = spec.cluster_bytes;
-        if (Upper(spec.path) == drive && cluster > 0) {
-            return (bytes + cluster - 1) / cluster * cluster;
-        }
-    }
-    return bytes;
-}
-
-std::uint64_t FakeHost::UsedBytes(const std::string& drive) const {
-    std::uint64_t used = 0;
-    for (const auto& [key, node] : nodes_) {
-        if (key.starts_with(drive) && !node.folder) {
-            used += InClusters(drive, node.content.size());
-        }
-    }
-    return used;
-}
-
-// The new copy is charged while a file it replaces still takes its room.
-void FakeHost::ChargeSpace(const std::string& operation, const std::string& path,
-                           std::size_t bytes) {
-    const std::string drive = Upper(path.substr(0, 2));
-    const std::optional<std::size_t> capacity = Capacity(drive);
-    if (capacity && UsedBytes(drive) + InClusters(drive, bytes) > *capacity) {
-        throw PlatformError(operation, {path}, "There is not enough space on the disk.");
-    }
-}
-
-platform::VolumeSpace FakeHost::SpaceOf(const DriveSpec& spec) const {
-    if (!spec.reports_space) {
-        return {.cluster_bytes = spec.cluster_bytes};  // no blocks, as fusefat counts them
-    }
-    const std::string drive = Upper(spec.path);
-    const std::uint64_t total = Capacity(drive).value_or(std::uint64_t{1} << 40);
-    const std::uint64_t used = UsedBytes(drive);
-    return {.total_bytes = total,
-            .free_bytes = total > used ? total - used : 0,
-            .cluster_bytes = spec.cluster_bytes};
+void FakeHost::Starting(const std::string& operation, const std::vector<std::string>& paths) {
+    Begin(*this, operation, paths);
 }
 
 std::string FakeHost::ApplicationFolder() {
-    Begin("ApplicationFolder", {});
-    return application_folder_;
+    Begin(*this, "ApplicationFolder", {});
+    return "C:\\Upd";
 }
 
 std::vector<platform::FolderEntry> FakeHost::ListFolder(
     const std::string& folder, const std::function<bool(std::string_view)>& wanted) {
-    const std::string key = Key(folder);
-    std::vector<const Node*> listed;  // in creation order, as a directory lists
-    for (const auto& [node_key, node] : nodes_) {
-        if (ParentKey(node_key) == key && node_key != key &&
-            wanted(platform::GetFileName(node.path))) {
-            listed.push_back(&node);
-        }
-    }
-    std::sort(listed.begin(), listed.end(),
-              [](const Node* a, const Node* b) { return a->order < b->order; });
+    const std::string key = Upper(Resolve(folder));
+    Lookup(*this, folder);
     std::vector<platform::FolderEntry> entries;
-    for (const Node* node : listed) {
-        entries.push_back({platform::GetFileName(node->path), !node->folder, node->attributes});
+    for (const auto& [node_key, node] : nodes) {
+        const std::string name = platform::GetFileName(node.path);
+        if (ParentKey(node_key) == key && node_key != key && wanted(name)) {
+            entries.push_back({name, !node.folder, node.attributes});
+        }
     }
     return entries;
 }
 
 unsigned FakeHost::GetAttributes(const std::string& path) {
-    Begin("GetAttributes", {path});
-    Node* node = Lookup(path);
-    if (node == nullptr) {
-        throw PlatformError("GetAttributes", {path}, "File not found.");
-    }
-    return node->attributes;
+    return Start(*this, "GetAttributes", path, std::nullopt).attributes;
 }
 
 void FakeHost::SetAttributes(const std::string& path, unsigned bits) {
-    Begin("SetAttributes " + std::to_string(bits), {path});
-    Node* node = Lookup(path);
-    if (node == nullptr) {
-        throw PlatformError("SetAttributes", {path}, "File not found.");
-    }
-    node->attributes = bits;
+    Start(*this, "SetAttributes " + std::to_string(bits), path, std::nullopt).attributes = bits;
 }
 
 void FakeHost::RemoveFile(const std::string& path) {
-    Begin("RemoveFile", {path});
-    Existing("RemoveFile", path, false);
+    Start(*this, "RemoveFile", path);
     Erase(path);
 }
 
 DateTime FakeHost::FileModifiedTime(const std::string& path) {
-    Begin("FileModifiedTime", {path});
-    return Existing("FileModifiedTime", path, false).modified;
+    return Start(*this, "FileModifiedTime", path).modified;
 }
 
 std::unique_ptr<platform::ByteSource> FakeHost::OpenForReading(const std::string& path) {
-    return std::make_unique<platform::StringSource>(Existing("OpenTextInput", path, false).content);
+    const Node* node = Lookup(*this, path);
+    if (node == nullptr || node->folder) {
+        throw PlatformError("OpenTextInput", {path}, "File not found.");
+    }
+    return std::make_unique<platform::StringSource>(node->content);
 }
 
 void FakeHost::FlushDrive(const std::string& drive_path) {
-    Begin("FlushDrive", {drive_path});
-    Key(drive_path);
+    Begin(*this, "FlushDrive", {drive_path});
+    Lookup(*this, drive_path);
 }
 
 bool FakeHost::PrepareForRemoval(const std::string& drive_path) {
-    log_.Add("PrepareForRemoval " + drive_path);
-    return removable_;
-}
-
-void FakeUser::Answer(platform::Answer answer, std::function<void()> action) {
-    answers_.emplace_back(answer, std::move(action));
+    log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails: no operation
+    return removable;
 }
 
 platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Buttons buttons,
                                        platform::Icon icon) {
     static const char* const kButtons[] = {"OK", "YesNo", "RetryCancel"};
-    log_.Add("ShowMessage " + text + " |" + kButtons[static_cast<int>(buttons)] +
-             (icon == platform::Icon::kCritical ? "|critical" : "|none"));
+    log_.entries.push_back("ShowMessage " + text + " |" + kButtons[static_cast<int>(buttons)] +
+                           (icon == platform::Icon::kCritical ? "|critical" : "|none"));
     messages.push_back(text);
     if (answers_.empty() && default_answer_) {
         return *default_answer_;
@@ -522,53 +384,49 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
 }
 
 void FakeUser::PumpEvents() {
-    log_.Add("PumpEvents");
-    if (on_pump_) {
-        on_pump_();
+    log_.entries.push_back("PumpEvents");
+    if (on_pump) {
+        on_pump();
     }
 }
 
 void FakeUser::OnEndProgram() {
-    log_.Add("EndProgram");
+    log_.entries.push_back("EndProgram");
     ended = true;
 }
 
-const char* ControlName(update::Control control) {
-    static const char* const kNames[] = {"Label1",      "Label2",       "Label3",
-                                         "Label4",      "ProgressBar1", "Command1(0)",
-                                         "Command1(1)", "Label5",       "Label6"};
-    return kNames[static_cast<int>(control)];
+std::string ControlName(update::Control control) {
+    const app::ControlDescription& c = app::Form1Description().Of(control);
+    return std::string(c.name) + (c.index < 0 ? "" : "(" + std::to_string(c.index) + ")");
 }
 
-RecordingView::RecordingView(CallLog& log) : log_(log) {
+RecordingView::RecordingView(CallLog& log)
+    : caption(app::Form1Description().creation_title), log_(log) {
     for (const app::ControlDescription& control : app::Form1Description().controls) {
         visible_[control.id] = control.visible_at_creation;
         enabled_[control.id] = control.enabled_at_creation;
     }
-    caption = std::string(app::Form1Description().creation_title);
 }
 
 void RecordingView::SetCaption(const std::string& text) {
-    log_.Add("Caption " + text);
+    log_.entries.push_back("Caption " + text);
     caption = text;
 }
 
 void RecordingView::SetVisible(update::Control control, bool visible) {
-    log_.Add(std::string(visible ? "Show " : "Hide ") + ControlName(control));
+    log_.entries.push_back((visible ? "Show " : "Hide ") + ControlName(control));
     visible_[control] = visible;
 }
 
 void RecordingView::SetEnabled(update::Control control, bool enabled) {
-    log_.Add(std::string(enabled ? "Enable " : "Disable ") + ControlName(control));
+    log_.entries.push_back((enabled ? "Enable " : "Disable ") + ControlName(control));
     enabled_[control] = enabled;
 }
 
 void RecordingView::SetProgressValue(float value) {
-    log_.Add("Value " + std::to_string(static_cast<int>(value)));
+    log_.entries.push_back("Value " + std::to_string(static_cast<int>(value)));
     progress_values.push_back(value);
 }
-
-float RecordingView::ProgressMax() { return 100.0F; }
 
 Instrument::Instrument(bool connected) {
     host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
@@ -584,10 +442,6 @@ Instrument::Instrument(bool connected) {
 
 void Instrument::Stage(const std::string& name, const std::string& content, int time) {
     host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
-}
-
-void Instrument::PositionList(const std::string& text) {
-    host.AddFile("C:\\Upd\\mtmp\\position.txt", text, At(0));
 }
 
 std::string Instrument::Content(const std::string& path) const {
