@@ -37,15 +37,6 @@ TEST(Backup, ImagesMoveIntoAFolderCreatedOnce) {
     EXPECT_TRUE(w.user.messages.empty());
 }
 
-TEST(Backup, NoImageCreatesNoFolder) {
-    World w;
-    w.PositionList("");
-    w.host.Erase("E:\\Veln4main.mem");
-    w.host.Erase("E:\\Veln4user.mem");
-    w.Run();
-    EXPECT_FALSE(w.log.Contains("CreateFolder") || w.host.Find("E:\\system\\OldRel"));
-}
-
 // An older or equally old saved image is replaced (read-only or not); a
 // newer one only when the user says Yes to the question.
 TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {

@@ -5,6 +5,8 @@ namespace {
 
 const std::string kNotFound(app::kNotFoundMessage);
 
+// The first drive in list order that qualifies wins; a drive that fails one
+// property is asked no more.
 TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     World w{false};
     w.host.AddDrive({.path = "A:", .type = platform::kDriveRemovable});
@@ -33,32 +35,32 @@ TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     EXPECT_EQ(w.log.Count("Drives.Walk"), 1);
 }
 
-TEST(Detection, RetryAgainAndAgainThenCancelEndsBeforeAnyWindow) {
+// Each Retry walks the drives present then; Cancel, or closing the box, ends
+// the program before any window.
+TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
     World w{false};
-    w.host.AddDrive({.type = platform::kDriveRemovable});  // the instrument, but removable
+    w.host.AddDrive({.path = "E:", .type = platform::kDriveRemovable});  // but removable
     w.user.Answer(Answer::kRetry);
-    w.user.Answer(Answer::kRetry);
-    w.user.Answer(Answer::kClosed);  // closing the box counts as Cancel
-    EXPECT_THROW(w.Detect(), platform::ProgramEnded);
-    EXPECT_EQ(w.user.messages, std::vector<std::string>(3, kNotFound));
-    EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
-              "ShowMessage " + kNotFound + " |RetryCancel|none");
-    EXPECT_TRUE(w.user.ended);
-    EXPECT_EQ(w.form.Instrument().drive_path, "");
-    EXPECT_FALSE(w.log.Contains("Caption"));
-}
-
-TEST(Detection, RetryWalksTheDrivesPresentNow) {
-    World w{false};
-    w.host.AddDrive({.path = "E:", .label = "OTHER"});
     // The user connects the instrument, then presses Retry.
     w.user.Answer(Answer::kRetry, [&] { w.host.AddDrive({.path = "F:", .serial = 0x7F}); });
     w.Detect();
+    EXPECT_EQ(w.user.messages, std::vector<std::string>(2, kNotFound));
+    EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
+              "ShowMessage " + kNotFound + " |RetryCancel|none");
     EXPECT_EQ(w.form.Instrument().drive_path, "F:");
     EXPECT_EQ(w.view.caption, std::string(app::kCaptionPrefix) + "7F");
-    EXPECT_EQ(w.log.Count("Drives.Walk"), 2);
-    EXPECT_EQ(w.log.Count("Drives"), 3);         // the collection once, walked twice
-    EXPECT_EQ(w.log.Count("VolumeName E:"), 2);  // every property read afresh
+    EXPECT_EQ(w.log.Count("Drives.Walk"), 3);
+    EXPECT_EQ(w.log.Count("Drives"), 4);        // the collection once, walked thrice
+    EXPECT_EQ(w.log.Count("DriveType E:"), 3);  // every property read afresh
+
+    for (const Answer cancel : {Answer::kCancel, Answer::kClosed}) {
+        World gone{false};
+        gone.user.Answer(cancel);
+        EXPECT_THROW(gone.Detect(), platform::ProgramEnded);
+        EXPECT_TRUE(gone.user.ended);
+        EXPECT_EQ(gone.form.Instrument().drive_path, "");
+        EXPECT_FALSE(gone.log.Contains("Caption"));
+    }
 }
 
 }  // namespace

@@ -12,75 +12,29 @@ using platform::PlatformError;
 
 namespace {
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 std::string ParentKey(const std::string& key) {
     const std::size_t sep = key.rfind('\\');
     return key.substr(0, sep == 2 ? 3 : sep);
 }
 
-void Begin(FakeHost& host, const std::string& operation, const std::vector<std::string>& paths) {
-    std::string entry = operation;
-    for (const std::string& path : paths) {
-        entry += " " + path;
-        host.requested.push_back(path);
-    }
-    host.log.entries.push_back(entry);
-    if (++host.operations == host.fail_at) {
-        throw PlatformError(operation, paths, "Injected failure.");
-    }
-}
-
 const DriveSpec* DriveOf(const FakeHost& host, const std::string& path) {
     for (const DriveSpec& drive : host.drives) {
-        if (path.size() >= 2 && Upper(path.substr(0, 2)) == drive.path) {
+        if (Key(path.substr(0, 2)).starts_with(drive.path)) {
             return &drive;
         }
     }
     return nullptr;
 }
 
-Node* Lookup(FakeHost& host, const std::string& path) {
-    const DriveSpec* drive = DriveOf(host, path);
-    if (drive == nullptr || !drive->ready) {
-        throw PlatformError("Resolve", {path}, "The device is not ready.");
-    }
-    const auto it = host.nodes.find(Upper(Resolve(path)));
-    return it == host.nodes.end() ? nullptr : &it->second;
-}
-
-// An existing file (or folder; either when `folder` is empty).
-Node& Existing(FakeHost& host, const std::string& operation, const std::string& path,
-               std::optional<bool> folder = false) {
-    Node* node = Lookup(host, path);
-    if (node == nullptr || (folder && node->folder != *folder)) {
-        throw PlatformError(operation, {path},
-                            folder == true ? "Path not found." : "File not found.");
-    }
-    return *node;
-}
-
-Node& Start(FakeHost& host, const std::string& operation, const std::string& path,
-            std::optional<bool> folder = false) {
-    Begin(host, operation, {path});
-    return Existing(host, operation, path, folder);
-}
-
 // The destination must be free (or, with overwrite, a file) below an
 // existing folder.
 void CheckDestination(FakeHost& host, const std::string& operation, const std::string& path,
                       bool overwrite = false) {
-    const Node* existing = Lookup(host, path);
+    const Node* existing = host.Lookup(path);
     if (existing != nullptr && (existing->folder || !overwrite)) {
         throw PlatformError(operation, {path}, "File already exists.");
     }
-    const auto parent = host.nodes.find(ParentKey(Upper(Resolve(path))));
-    if (parent == host.nodes.end() || !parent->second.folder) {
+    if (!host.HasFolder(ParentKey(Key(path)))) {
         throw PlatformError(operation, {path}, "Path not found.");
     }
 }
@@ -103,28 +57,22 @@ std::uint64_t Capacity(const FakeHost& host, const DriveSpec& drive) {
     return capacity == host.capacity.end() ? std::uint64_t{1} << 40 : capacity->second;
 }
 
-class FakeFile : public platform::File {
-public:
-    FakeFile(FakeHost& host, std::string path) : host_(host), path_(std::move(path)) {}
-    DateTime DateLastModified() override {
-        return Start(host_, "DateLastModified", path_).modified;
-    }
-    std::uint64_t Size() override { return Start(host_, "Size", path_).content.size(); }
-
-private:
-    FakeHost& host_;
-    std::string path_;
+struct FakeFile : platform::File {
+    FakeFile(FakeHost& h, std::string p) : host(h), path(std::move(p)) {}
+    DateTime DateLastModified() override { return host.Start("DateLastModified", path).modified; }
+    std::uint64_t Size() override { return host.Start("Size", path).content.size(); }
+    FakeHost& host;
+    std::string path;
 };
 
 struct FakeFolder : platform::Folder {
-    explicit FakeFolder(std::string resolved) : path(std::move(resolved)) {}
+    explicit FakeFolder(std::string p) : path(std::move(p)) {}
     std::string Path() override { return path; }
     std::string path;
 };
 
-class FakeDrive : public platform::Drive {
-public:
-    FakeDrive(FakeHost& host, std::string path) : host_(host), path_(std::move(path)) {}
+struct FakeDrive : platform::Drive {
+    FakeDrive(FakeHost& h, std::string p) : host(h), path(std::move(p)) {}
     int DriveType() override { return Spec("DriveType").type; }
     bool IsReady() override { return Spec("IsReady").ready; }
     std::string VolumeName() override { return Spec("VolumeName").label; }
@@ -134,98 +82,91 @@ public:
     std::string RootFolder() override { return Spec("RootFolder").path + "\\"; }
     platform::VolumeSpace Space() override {
         const DriveSpec& drive = Spec("Space");
-        const std::uint64_t total = Capacity(host_, drive), used = UsedBytes(host_, drive);
-        if (!drive.reports_space) {
-            return {.cluster_bytes = drive.cluster_bytes};
-        }
+        const std::uint64_t total = drive.reports_space ? Capacity(host, drive) : 0;
+        const std::uint64_t used = UsedBytes(host, drive);
         return {.total_bytes = total,
                 .free_bytes = total > used ? total - used : 0,
                 .cluster_bytes = drive.cluster_bytes};
     }
-
-private:
     const DriveSpec& Spec(const char* property) {
-        Begin(host_, property, {path_});
-        const DriveSpec* drive = DriveOf(host_, path_);
+        host.Begin(property, {path});
+        const DriveSpec* drive = DriveOf(host, path);
         if (drive == nullptr) {
-            throw PlatformError(property, {path_}, "The device is not ready.");
+            throw PlatformError(property, {path}, "The device is not ready.");
         }
         return *drive;
     }
-    FakeHost& host_;
-    std::string path_;
+    FakeHost& host;
+    std::string path;
 };
 
-class FakeFileSystem : public platform::FileSystemObject, public platform::DriveCollection {
-public:
-    explicit FakeFileSystem(FakeHost& host) : host_(host) {}
-
+// The file-system object, also its own collection of drives.
+struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
+    explicit FakeFileSystem(FakeHost& h) : host(h) {}
     std::shared_ptr<platform::DriveCollection> Drives() override {
-        Begin(host_, "Drives", {});
-        return std::make_shared<FakeFileSystem>(host_);
+        host.Begin("Drives", {});
+        return std::make_shared<FakeFileSystem>(host);
     }
     std::vector<std::shared_ptr<platform::Drive>> Walk() override {
-        Begin(host_, "Drives.Walk", {});
+        host.Begin("Drives.Walk", {});
         std::vector<std::shared_ptr<platform::Drive>> drives;
-        for (const DriveSpec& drive : host_.drives) {
-            drives.push_back(std::make_shared<FakeDrive>(host_, drive.path));
+        for (const DriveSpec& drive : host.drives) {
+            drives.push_back(std::make_shared<FakeDrive>(host, drive.path));
         }
         return drives;
     }
     bool FileExists(const std::string& path) override { return Is("FileExists", path, false); }
     bool FolderExists(const std::string& path) override { return Is("FolderExists", path, true); }
+    bool Is(const char* operation, const std::string& path, bool folder) {
+        host.Begin(operation, {path});
+        const Node* node = host.Lookup(path);
+        return node != nullptr && node->folder == folder;
+    }
     void CreateFolder(const std::string& path) override {
-        Begin(host_, "CreateFolder", {path});
-        CheckDestination(host_, "CreateFolder", path);
-        host_.AddFolder(path);
+        host.Begin("CreateFolder", {path});
+        CheckDestination(host, "CreateFolder", path);
+        host.AddFolder(path);
     }
     void DeleteFile(const std::string& path, bool force) override {
-        const Node& node = Start(host_, force ? "DeleteFile force" : "DeleteFile", path);
+        const Node& node = host.Start(force ? "DeleteFile force" : "DeleteFile", path);
         if ((node.attributes & platform::kAttrReadOnly) && !force) {
             throw PlatformError("DeleteFile", {path}, "Permission denied.");
         }
-        host_.Erase(path);
+        host.Erase(path);
     }
     void MoveFile(const std::string& source, const std::string& destination) override {
-        Begin(host_, "MoveFile", {source, destination});
-        const Node node = Existing(host_, "MoveFile", source);
-        CheckDestination(host_, "MoveFile", destination);
-        host_.Erase(source);
-        host_.AddFile(destination, node.content, node.modified, node.attributes);
+        host.Begin("MoveFile", {source, destination});
+        const Node node = host.Start("MoveFile", source, false, false);
+        CheckDestination(host, "MoveFile", destination);
+        host.Erase(source);
+        host.AddFile(destination, node.content, node.modified, node.attributes);
     }
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
-        Begin(host_, "CopyFile", {source, destination});
-        const Node copy = Existing(host_, "CopyFile", source);
-        CheckDestination(host_, "CopyFile", destination, overwrite);
+        host.Begin("CopyFile", {source, destination});
+        const Node copy = host.Start("CopyFile", source, false, false);
+        CheckDestination(host, "CopyFile", destination, overwrite);
         // The new copy is charged while a file it replaces still takes its room.
-        const DriveSpec& drive = *DriveOf(host_, destination);
-        if (UsedBytes(host_, drive) + InClusters(drive, copy.content.size()) >
-            Capacity(host_, drive)) {
+        const DriveSpec& drive = *DriveOf(host, destination);
+        if (UsedBytes(host, drive) + InClusters(drive, copy.content.size()) >
+            Capacity(host, drive)) {
             throw PlatformError("CopyFile", {destination},
                                 "There is not enough space on the disk.");
         }
-        for (int chunk = 1; chunk < host_.chunks_per_copy && between_chunks; ++chunk) {
+        for (int chunk = 1; chunk < host.chunks_per_copy && between_chunks; ++chunk) {
             between_chunks();
         }
-        host_.AddFile(destination, copy.content, copy.modified,
-                      copy.attributes & ~unsigned{platform::kAttrReadOnly});
+        host.AddFile(destination, copy.content, copy.modified,
+                     copy.attributes & ~unsigned{platform::kAttrReadOnly});
     }
     std::unique_ptr<platform::File> GetFile(const std::string& path) override {
-        Start(host_, "GetFile", path);
-        return std::make_unique<FakeFile>(host_, path);
+        host.Start("GetFile", path);
+        return std::make_unique<FakeFile>(host, path);
     }
     std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override {
-        return std::make_unique<FakeFolder>(Start(host_, "GetFolder", path, true).path);
+        return std::make_unique<FakeFolder>(host.Start("GetFolder", path, true).path);
     }
-
-private:
-    bool Is(const char* operation, const std::string& path, bool folder) {
-        Begin(host_, operation, {path});
-        const Node* node = Lookup(host_, path);
-        return node != nullptr && node->folder == folder;
-    }
-    FakeHost& host_;
+    FakeHost& host;
 };
 
 }  // namespace
@@ -236,12 +177,21 @@ std::string Resolve(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') {
         return path;
     }
-    std::string resolved = Upper(path.substr(0, 2)) + "\\";
+    std::string resolved = path.substr(0, 2) + "\\";
+    resolved[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(resolved[0])));
     const std::vector<std::string> parts = platform::ResolveBelowRoot(path.substr(2));
     for (std::size_t i = 0; i < parts.size(); ++i) {
         resolved += (i == 0 ? "" : "\\") + parts[i];
     }
     return resolved;
+}
+
+std::string Key(const std::string& path) {
+    std::string key = Resolve(path);
+    for (char& c : key) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return key;
 }
 
 long CallLog::Find(const std::string& prefix, std::size_t from) const {
@@ -272,12 +222,12 @@ void FakeHost::AddFolder(const std::string& path, unsigned attributes) {
     const std::string resolved = Resolve(path);
     for (std::size_t end = 2;; end = resolved.find('\\', end + 1)) {
         const std::string above = resolved.substr(0, std::max<std::size_t>(end, 3));
-        nodes.try_emplace(Upper(above), Node{.path = above, .folder = true});
+        nodes.try_emplace(Key(above), Node{.path = above, .folder = true});
         if (end == std::string::npos) {
             break;
         }
     }
-    nodes.at(Upper(resolved)).attributes = attributes;
+    nodes.at(Key(resolved)).attributes = attributes;
 }
 
 void FakeHost::AddFile(const std::string& path, std::string content, DateTime modified,
@@ -286,38 +236,55 @@ void FakeHost::AddFile(const std::string& path, std::string content, DateTime mo
     if (Find(ParentKey(resolved)) == nullptr) {
         AddFolder(ParentKey(resolved));
     }
-    nodes.insert_or_assign(Upper(resolved), Node{.path = resolved,
-                                                 .content = std::move(content),
-                                                 .attributes = attributes,
-                                                 .modified = modified});
+    nodes.insert_or_assign(Key(resolved), Node{.path = resolved,
+                                               .content = std::move(content),
+                                               .attributes = attributes,
+                                               .modified = modified});
 }
 
-void FakeHost::Erase(const std::string& path) { nodes.erase(Upper(Resolve(path))); }
+void FakeHost::Begin(const std::string& operation, const std::vector<std::string>& paths) {
+    std::string entry = operation;
+    for (const std::string& path : paths) {
+        entry += " " + path;
+        requested.push_back(path);
+    }
+    log.entries.push_back(entry);
+    if (++operations == fail_at) {
+        throw PlatformError(operation, paths, "Injected failure.");
+    }
+}
 
-const Node* FakeHost::Find(const std::string& path) const {
-    const auto it = nodes.find(Upper(Resolve(path)));
-    return it == nodes.end() ? nullptr : &it->second;
+Node* FakeHost::Lookup(const std::string& path) {
+    const DriveSpec* drive = DriveOf(*this, path);
+    if (drive == nullptr || !drive->ready) {
+        throw PlatformError("Resolve", {path}, "The device is not ready.");
+    }
+    return nodes.contains(Key(path)) ? &nodes.at(Key(path)) : nullptr;
+}
+
+Node& FakeHost::Start(const std::string& operation, const std::string& path,
+                      std::optional<bool> folder, bool logged) {
+    if (logged) {
+        Begin(operation, {path});
+    }
+    Node* node = Lookup(path);
+    if (node == nullptr || (folder && node->folder != *folder)) {
+        throw PlatformError(operation, {path},
+                            folder == true ? "Path not found." : "File not found.");
+    }
+    return *node;
 }
 
 std::unique_ptr<platform::FileSystemObject> FakeHost::CreateFileSystemObject(
     const std::string& class_name) {
-    Begin(*this, "CreateFileSystemObject", {class_name});
+    Begin("CreateFileSystemObject", {class_name});
     return std::make_unique<FakeFileSystem>(*this);
-}
-
-void FakeHost::Starting(const std::string& operation, const std::vector<std::string>& paths) {
-    Begin(*this, operation, paths);
-}
-
-std::string FakeHost::ApplicationFolder() {
-    Begin(*this, "ApplicationFolder", {});
-    return "C:\\Upd";
 }
 
 std::vector<platform::FolderEntry> FakeHost::ListFolder(
     const std::string& folder, const std::function<bool(std::string_view)>& wanted) {
-    const std::string key = Upper(Resolve(folder));
-    Lookup(*this, folder);
+    const std::string key = Key(folder);
+    Lookup(folder);
     std::vector<platform::FolderEntry> entries;
     for (const auto& [node_key, node] : nodes) {
         const std::string name = platform::GetFileName(node.path);
@@ -326,41 +293,6 @@ std::vector<platform::FolderEntry> FakeHost::ListFolder(
         }
     }
     return entries;
-}
-
-unsigned FakeHost::GetAttributes(const std::string& path) {
-    return Start(*this, "GetAttributes", path, std::nullopt).attributes;
-}
-
-void FakeHost::SetAttributes(const std::string& path, unsigned bits) {
-    Start(*this, "SetAttributes " + std::to_string(bits), path, std::nullopt).attributes = bits;
-}
-
-void FakeHost::RemoveFile(const std::string& path) {
-    Start(*this, "RemoveFile", path);
-    Erase(path);
-}
-
-DateTime FakeHost::FileModifiedTime(const std::string& path) {
-    return Start(*this, "FileModifiedTime", path).modified;
-}
-
-std::unique_ptr<platform::ByteSource> FakeHost::OpenForReading(const std::string& path) {
-    const Node* node = Lookup(*this, path);
-    if (node == nullptr || node->folder) {
-        throw PlatformError("OpenTextInput", {path}, "File not found.");
-    }
-    return std::make_unique<platform::StringSource>(node->content);
-}
-
-void FakeHost::FlushDrive(const std::string& drive_path) {
-    Begin(*this, "FlushDrive", {drive_path});
-    Lookup(*this, drive_path);
-}
-
-bool FakeHost::PrepareForRemoval(const std::string& drive_path) {
-    log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails: no operation
-    return removable;
 }
 
 platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Buttons buttons,
@@ -383,18 +315,6 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
     return answer;
 }
 
-void FakeUser::PumpEvents() {
-    log_.entries.push_back("PumpEvents");
-    if (on_pump) {
-        on_pump();
-    }
-}
-
-void FakeUser::OnEndProgram() {
-    log_.entries.push_back("EndProgram");
-    ended = true;
-}
-
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
     return std::string(c.name) + (c.index < 0 ? "" : "(" + std::to_string(c.index) + ")");
@@ -408,26 +328,6 @@ RecordingView::RecordingView(CallLog& log)
     }
 }
 
-void RecordingView::SetCaption(const std::string& text) {
-    log_.entries.push_back("Caption " + text);
-    caption = text;
-}
-
-void RecordingView::SetVisible(update::Control control, bool visible) {
-    log_.entries.push_back((visible ? "Show " : "Hide ") + ControlName(control));
-    visible_[control] = visible;
-}
-
-void RecordingView::SetEnabled(update::Control control, bool enabled) {
-    log_.entries.push_back((enabled ? "Enable " : "Disable ") + ControlName(control));
-    enabled_[control] = enabled;
-}
-
-void RecordingView::SetProgressValue(float value) {
-    log_.entries.push_back("Value " + std::to_string(static_cast<int>(value)));
-    progress_values.push_back(value);
-}
-
 Instrument::Instrument(bool connected) {
     host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
     if (connected) {
@@ -438,15 +338,6 @@ Instrument::Instrument(bool connected) {
     host.AddFile("E:\\Veln4main.mem", "main image", At(100));
     host.AddFile("E:\\Veln4user.mem", "user image", At(100));
     host.AddFolder("C:\\Upd\\mtmp");
-}
-
-void Instrument::Stage(const std::string& name, const std::string& content, int time) {
-    host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
-}
-
-std::string Instrument::Content(const std::string& path) const {
-    const Node* node = host.Find(path);
-    return node == nullptr ? "<absent>" : node->content;
 }
 
 }  // namespace velno::fake

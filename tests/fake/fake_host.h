@@ -22,8 +22,10 @@ using platform::DateTime;
 // A date-time a whole number of seconds after an arbitrary origin.
 DateTime At(int seconds);
 
-// "e:\..\x/y" -> "E:\x\y", as the host resolves a path.
+// "e:\..\x/y" -> "E:\x\y", as the host resolves a path; Key upper-cases
+// that.
 std::string Resolve(const std::string& path);
+std::string Key(const std::string& path);
 
 // Every call that reaches the host, the user services or the view, in order,
 // as "Operation argument..." text.
@@ -66,8 +68,10 @@ public:
     void AddFolder(const std::string& path, unsigned attributes = 0);
     void AddFile(const std::string& path, std::string content, DateTime modified,
                  unsigned attributes = 0);
-    void Erase(const std::string& path);
-    const Node* Find(const std::string& path) const;
+    void Erase(const std::string& path) { nodes.erase(Key(path)); }
+    const Node* Find(const std::string& path) const {
+        return nodes.contains(Key(path)) ? &nodes.at(Key(path)) : nullptr;
+    }
     bool HasFile(const std::string& path) const { return Find(path) && !Find(path)->folder; }
     bool HasFolder(const std::string& path) const { return Find(path) && Find(path)->folder; }
     long OperationCount() const { return operations; }
@@ -86,22 +90,47 @@ public:
     int chunks_per_copy = 1;  // CopyFile calls its chunk callback between them
     bool removable = true;    // what PrepareForRemoval answers
 
+    // Logs the operation (which fails if it is the one chosen to), then
+    // finds the path's node; Start also requires it to exist (as a folder or
+    // a file, or as either when `folder` is empty).
+    void Begin(const std::string& operation, const std::vector<std::string>& paths);
+    Node* Lookup(const std::string& path);
+    Node& Start(const std::string& operation, const std::string& path,
+                std::optional<bool> folder = false, bool logged = true);
+
     std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
         const std::string& class_name) override;
     platform::Runtime& GetRuntime() override { return *this; }
-    std::string ApplicationFolder() override;
-    unsigned GetAttributes(const std::string& path) override;
-    void SetAttributes(const std::string& path, unsigned bits) override;
-    void RemoveFile(const std::string& path) override;
-    DateTime FileModifiedTime(const std::string& path) override;
-    void FlushDrive(const std::string& drive_path) override;
-    bool PrepareForRemoval(const std::string& drive_path) override;
+    std::string ApplicationFolder() override { return Begin("ApplicationFolder", {}), "C:\\Upd"; }
+    unsigned GetAttributes(const std::string& path) override {
+        return Start("GetAttributes", path, std::nullopt).attributes;
+    }
+    void SetAttributes(const std::string& path, unsigned bits) override {
+        Start("SetAttributes " + std::to_string(bits), path, std::nullopt).attributes = bits;
+    }
+    void RemoveFile(const std::string& path) override { Start("RemoveFile", path), Erase(path); }
+    DateTime FileModifiedTime(const std::string& path) override {
+        return Start("FileModifiedTime", path).modified;
+    }
+    void FlushDrive(const std::string& drive_path) override {
+        Begin("FlushDrive", {drive_path});
+        Lookup(drive_path);
+    }
+    bool PrepareForRemoval(const std::string& drive_path) override {
+        log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails: no operation
+        return removable;
+    }
 
 protected:
     std::vector<platform::FolderEntry> ListFolder(
         const std::string& folder, const std::function<bool(std::string_view)>& wanted) override;
-    std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& path) override;
-    void Starting(const std::string& operation, const std::vector<std::string>& paths) override;
+    std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& path) override {
+        return std::make_unique<platform::StringSource>(
+            Start("OpenTextInput", path, false, false).content);
+    }
+    void Starting(const std::string& operation, const std::vector<std::string>& paths) override {
+        Begin(operation, paths);
+    }
 };
 
 // Message boxes answered from a script; a box the script does not expect
@@ -120,14 +149,22 @@ public:
 
     platform::Answer ShowMessage(const std::string& text, platform::Buttons buttons,
                                  platform::Icon icon) override;
-    void PumpEvents() override;
+    void PumpEvents() override {
+        log_.entries.push_back("PumpEvents");
+        if (on_pump) {
+            on_pump();
+        }
+    }
 
     std::vector<std::string> messages;  // every text shown, in order
     std::function<void()> on_pump;      // runs at every PumpEvents
     bool ended = false;
 
 protected:
-    void OnEndProgram() override;
+    void OnEndProgram() override {
+        log_.entries.push_back("EndProgram");
+        ended = true;
+    }
 
 private:
     CallLog& log_;
@@ -135,15 +172,29 @@ private:
     std::optional<platform::Answer> default_answer_;
 };
 
+// "Label1", "Command1(0)": the control's name in the call log.
+std::string ControlName(update::Control control);
+
 // A window that remembers what the logic did to it.
 class RecordingView : public app::View {
 public:
     explicit RecordingView(CallLog& log);
 
-    void SetCaption(const std::string& text) override;
-    void SetVisible(update::Control control, bool visible) override;
-    void SetEnabled(update::Control control, bool enabled) override;
-    void SetProgressValue(float value) override;
+    void SetCaption(const std::string& text) override {
+        log_.entries.push_back("Caption " + (caption = text));
+    }
+    void SetVisible(update::Control control, bool visible) override {
+        log_.entries.push_back((visible ? "Show " : "Hide ") + ControlName(control));
+        visible_[control] = visible;
+    }
+    void SetEnabled(update::Control control, bool enabled) override {
+        log_.entries.push_back((enabled ? "Enable " : "Disable ") + ControlName(control));
+        enabled_[control] = enabled;
+    }
+    void SetProgressValue(float value) override {
+        log_.entries.push_back("Value " + std::to_string(static_cast<int>(value)));
+        progress_values.push_back(value);
+    }
     float ProgressMax() override { return 100.0F; }
 
     bool Visible(update::Control control) const { return visible_.at(control); }
@@ -158,18 +209,19 @@ private:
     std::map<update::Control, bool> enabled_;
 };
 
-// "Label1", "Command1(0)": the control's name in the call log.
-std::string ControlName(update::Control control);
-
 // A typical instrument: drive E: with a protected system folder, start-up
 // settings and two memory images; the program lies in C:\Upd beside an
 // empty staging folder. Without the instrument only drive C: is present.
 struct Instrument {
     explicit Instrument(bool connected = true);
-    void Stage(const std::string& name, const std::string& content, int time);
+    void Stage(const std::string& name, const std::string& content, int time) {
+        host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
+    }
     void PositionList(const std::string& text) { Stage("position.txt", text, 0); }
     // The file's content, or "<absent>".
-    std::string Content(const std::string& path) const;
+    std::string Content(const std::string& path) const {
+        return host.HasFile(path) ? host.Find(path)->content : "<absent>";
+    }
 
     CallLog log;
     FakeHost host{log};
