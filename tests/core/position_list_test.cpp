@@ -39,59 +39,6 @@ TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
     }
 }
 
-TEST(PositionList, InstallsByTimeAndDeletesIntoTheDrive) {
-    World w;
-    StageThree(w);
-    const std::tuple<const char*, const char*, int, unsigned> installed[] = {
-        {"older", "old", 49, 0},
-        {"same", "kept same", 50, 0},
-        {"later", "kept later", 51, 0},
-        {"locked", "old locked", 1, platform::kAttrReadOnly}};
-    for (const auto& [name, content, time, attributes] : installed) {
-        w.host.AddFile(std::string("E:\\system\\") + name + ".bin", content, At(time), attributes);
-        w.Stage(std::string(name) + ".bin", std::string("new ") + name, 50);
-    }
-    w.host.AddFile("E:\\gone.bin", "gone", At(1), platform::kAttrReadOnly);
-    w.host.AddFile("E:\\keep.bin", "keep", At(1));
-    w.host.AddFolder("E:\\folder");
-    w.PositionList(
-        "\\system\\data\\a.bin\r\n\\system\\older.bin\r\n\\system\\same.bin\r\n"
-        "\\system\\later.bin\r\n\\system\\locked.bin\r\n\\b.bin\r\n"
-        "\\..\\deep\\x \\y\\..\\z.\\c.bin. \r\n\\system\\two\\a.bin\r\n"
-        "\\system\\data\\deep\\missing.bin\r\n-\\..\\gone.bin\r\n-\\absent.bin\r\n-\r\n"
-        "-\\folder\r\n -\\keep.bin\r\n\\dir\\");
-    w.user.AnswerAlways(Answer::kOk);
-    w.Run();
-
-    // Every missing level, top down, with Windows' trimming of each name.
-    EXPECT_LT(w.log.Find("CreateFolder E:\\deep"), w.log.Find("CreateFolder E:\\deep\\x\\z"));
-    EXPECT_EQ(w.Content("E:\\deep\\x\\z\\c.bin"), "new c");
-    EXPECT_FALSE(w.host.HasFolder("E:\\deep\\x\\y"));
-    for (const char* a : {"E:\\system\\data\\a.bin", "E:\\system\\two\\a.bin"}) {
-        EXPECT_EQ(w.Content(a), "new a");
-        EXPECT_EQ(w.host.Find(a)->modified, At(50));
-        EXPECT_FALSE(w.log.Contains(std::string("FileModifiedTime ") + a));  // no time to compare
-    }
-    EXPECT_EQ(w.Content("E:\\b.bin"), "new b");
-    EXPECT_EQ(w.Content("E:\\system\\older.bin"), "new older");
-    EXPECT_EQ(w.Content("E:\\system\\same.bin"), "kept same");
-    EXPECT_EQ(w.Content("E:\\system\\later.bin"), "kept later");
-    EXPECT_EQ(w.Content("E:\\system\\locked.bin"), "new locked");
-    // Replaced in one copy, never deleted first; only the delete entry deletes.
-    EXPECT_EQ(w.log.Count("DeleteFile"), 1);
-    EXPECT_FALSE(w.host.HasFile("E:\\gone.bin"));  // climbing stops at the root
-    EXPECT_TRUE(w.host.HasFolder("E:\\folder"));
-    EXPECT_TRUE(w.log.Contains("FileExists E:\\absent.bin"));
-    EXPECT_TRUE(w.log.Contains("FileExists E:"));
-    EXPECT_TRUE(w.host.HasFolder("E:\\system\\data\\deep"));  // created before the look-up
-    // " -\keep.bin" starts with a blank: an install entry, not a delete.
-    EXPECT_EQ(w.Content("E:\\keep.bin"), "keep");
-    EXPECT_EQ(w.user.messages, (std::vector<std::string>{update::MissingFileMessage("missing.bin"),
-                                                         update::MissingFileMessage("keep.bin")}));
-    EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
-    EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
-}
-
 // Lists made of separators, dots, names and drive-like parts: every path
 // that reaches the host must lie, once resolved, on the instrument's drive
 // or in the staging folder.
