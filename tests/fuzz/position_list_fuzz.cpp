@@ -1,8 +1,7 @@
 // Arbitrary bytes as the position list, read and applied by the whole update
-// run on the in-memory host. The input reads the same lines whatever its
-// chunk size, and every path that reaches the host lies, once resolved by
-// the fake host and by the Linux host, on the instrument's drive or in the
-// staging folder. A failed check aborts; so does any crash or sanitizer
+// run on the in-memory host. Every path that reaches the host lies, once
+// resolved by the fake host and by the Linux host, on the instrument's drive
+// or in the staging folder. A failed check aborts; so does any crash or sanitizer
 // report.
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "app/form1.h"
 #include "fake/fake_host.h"
 #include "platform/linux/path_roots.h"
+#include "platform/text_input.h"
 
 namespace {
 
@@ -25,7 +25,11 @@ void Check(bool holds, const char* what, const std::string& detail = {}) {
     }
 }
 
+// The text decodes to UTF-8, and the input reads the same lines whatever its
+// chunk size.
 void CheckReading(const std::string& bytes) {
+    const std::string text = platform::DecodeText(bytes);
+    Check(platform::DecodeText(text) == text, "decoded text is not UTF-8", text);
     platform::TextInput small(4);
     platform::TextInput large;
     small.Open(bytes);
