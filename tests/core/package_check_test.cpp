@@ -17,7 +17,7 @@ std::string Summary(const update::PackageCheck& check) {
     for (const std::vector<long>& lines : check.same_staged_file) {
         text += "same";
         for (const long line : lines) {
-            text += " " + std::to_string(line);
+            text.append(" ").append(std::to_string(line));
         }
         text += "; ";
     }
