@@ -4,11 +4,12 @@
 #include <memory>
 #include <new>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace velno::platform {
 
 namespace {
-
-constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 
 // One chunk buffer, aligned as reads that bypass the cache need.
 struct AlignedDelete {
@@ -68,9 +69,10 @@ FileTime RoundUpToEvenSecond(FileTime time) {
 }
 
 void WrittenBytes::Add(std::span<const char> bytes) {
-    for (const char byte : bytes) {
-        hash_ = (hash_ ^ static_cast<unsigned char>(byte)) * kFnvPrime;
-    }
+    // Each chunk is hashed with the hash so far as its seed, so the order of
+    // the chunks counts; the written bytes and the read-back are cut into
+    // the same chunks.
+    hash_ = XXH3_64bits_withSeed(bytes.data(), bytes.size(), hash_);
     count_ += bytes.size();
 }
 

@@ -34,14 +34,14 @@ using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 // rounded up so that the copy never looks older than its source.
 FileTime RoundUpToEvenSecond(FileTime time);
 
-// The bytes a copy wrote, as a 64-bit FNV-1a hash and a count.
+// The bytes a copy wrote, as a chained 64-bit XXH3 hash and a count.
 class WrittenBytes {
 public:
     void Add(std::span<const char> bytes);
     bool operator==(const WrittenBytes&) const = default;
 
 private:
-    std::uint64_t hash_ = 14695981039346656037ULL;
+    std::uint64_t hash_ = 0;
     std::uint64_t count_ = 0;
 };
 
