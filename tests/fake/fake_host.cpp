@@ -65,12 +65,6 @@ struct FakeFile : platform::File {
     std::string path;
 };
 
-struct FakeFolder : platform::Folder {
-    explicit FakeFolder(std::string p) : path(std::move(p)) {}
-    std::string Path() override { return path; }
-    std::string path;
-};
-
 struct FakeDrive : platform::Drive {
     FakeDrive(FakeHost& h, std::string p) : host(h), path(std::move(p)) {}
     int DriveType() override { return Spec("DriveType").type; }
@@ -136,7 +130,7 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
     }
     void MoveFile(const std::string& source, const std::string& destination) override {
         host.Begin("MoveFile", {source, destination});
-        const Node node = host.Start("MoveFile", source, false, false);
+        const Node node = host.Start("MoveFile", source, true, false);
         CheckDestination(host, "MoveFile", destination);
         host.Erase(source);
         host.AddFile(destination, node.content, node.modified, node.attributes);
@@ -144,7 +138,7 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
         host.Begin("CopyFile", {source, destination});
-        const Node copy = host.Start("CopyFile", source, false, false);
+        const Node copy = host.Start("CopyFile", source, true, false);
         CheckDestination(host, "CopyFile", destination, overwrite);
         // The new copy is charged while a file it replaces still takes its room.
         const DriveSpec& drive = *DriveOf(host, destination);
@@ -163,8 +157,9 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
         host.Start("GetFile", path);
         return std::make_unique<FakeFile>(host, path);
     }
+    // The logic never asks for a folder object.
     std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override {
-        return std::make_unique<FakeFolder>(host.Start("GetFolder", path, true).path);
+        throw PlatformError("GetFolder", {path}, "The fake host has no folder objects.");
     }
     FakeHost& host;
 };
@@ -262,15 +257,14 @@ Node* FakeHost::Lookup(const std::string& path) {
     return nodes.contains(Key(path)) ? &nodes.at(Key(path)) : nullptr;
 }
 
-Node& FakeHost::Start(const std::string& operation, const std::string& path,
-                      std::optional<bool> folder, bool logged) {
+Node& FakeHost::Start(const std::string& operation, const std::string& path, bool file_only,
+                      bool logged) {
     if (logged) {
         Begin(operation, {path});
     }
     Node* node = Lookup(path);
-    if (node == nullptr || (folder && node->folder != *folder)) {
-        throw PlatformError(operation, {path},
-                            folder == true ? "Path not found." : "File not found.");
+    if (node == nullptr || (file_only && node->folder)) {
+        throw PlatformError(operation, {path}, "File not found.");
     }
     return *node;
 }

@@ -91,22 +91,22 @@ public:
     bool removable = true;    // what PrepareForRemoval answers
 
     // Logs the operation (which fails if it is the one chosen to), then
-    // finds the path's node; Start also requires it to exist (as a folder or
-    // a file, or as either when `folder` is empty).
+    // finds the path's node; Start also requires it to exist (as a file, or
+    // as anything unless `file_only`).
     void Begin(const std::string& operation, const std::vector<std::string>& paths);
     Node* Lookup(const std::string& path);
-    Node& Start(const std::string& operation, const std::string& path,
-                std::optional<bool> folder = false, bool logged = true);
+    Node& Start(const std::string& operation, const std::string& path, bool file_only = true,
+                bool logged = true);
 
     std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(
         const std::string& class_name) override;
     platform::Runtime& GetRuntime() override { return *this; }
     std::string ApplicationFolder() override { return Begin("ApplicationFolder", {}), "C:\\Upd"; }
     unsigned GetAttributes(const std::string& path) override {
-        return Start("GetAttributes", path, std::nullopt).attributes;
+        return Start("GetAttributes", path, false).attributes;
     }
     void SetAttributes(const std::string& path, unsigned bits) override {
-        Start("SetAttributes " + std::to_string(bits), path, std::nullopt).attributes = bits;
+        Start("SetAttributes " + std::to_string(bits), path, false).attributes = bits;
     }
     void RemoveFile(const std::string& path) override { Start("RemoveFile", path), Erase(path); }
     DateTime FileModifiedTime(const std::string& path) override {
@@ -126,7 +126,7 @@ protected:
         const std::string& folder, const std::function<bool(std::string_view)>& wanted) override;
     std::unique_ptr<platform::ByteSource> OpenForReading(const std::string& path) override {
         return std::make_unique<platform::StringSource>(
-            Start("OpenTextInput", path, false, false).content);
+            Start("OpenTextInput", path, true, false).content);
     }
     void Starting(const std::string& operation, const std::vector<std::string>& paths) override {
         Begin(operation, paths);
