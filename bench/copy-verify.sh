@@ -40,7 +40,7 @@ fi
 # The image lives on disk, as a device's content would.
 image=$(mktemp /var/tmp/velno-copy.XXXXXX.img)
 trap 'cleanup; rm -f "$image"' EXIT
-truncate -s 256M "$image"
+truncate -s 1G "$image"
 mkfs.fat -F 32 -n VELNO -i 1A2B3C4D "$image" >/dev/null
 mkdir "$work/fat32"
 fusefat -o "rw+,fsname=$image" "$image" "$work/fat32" >/dev/null 2>&1

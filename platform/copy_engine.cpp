@@ -1,14 +1,19 @@
 #include "platform/copy_engine.h"
 
-#include <future>
+#include <condition_variable>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <utility>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace velno::platform {
 
 namespace {
-
-constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 
 // One chunk buffer, aligned as reads that bypass the cache need.
 struct AlignedDelete {
@@ -41,21 +46,86 @@ private:
     bool committed_ = false;
 };
 
-// How often the window gets a turn while a flush runs.
-constexpr std::chrono::milliseconds kFlushTurn{25};
+// How often the window gets a turn while a step of the copy runs.
+constexpr std::chrono::milliseconds kTurn{25};
 
-// Runs steps that may block for as long as the device needs (a flush) on a
-// worker thread, and meanwhile keeps calling between_chunks on this thread,
-// so the window stays alive. Nothing else touches the copy's files while
-// the step runs; its failure is rethrown here. Should between_chunks throw,
-// the step is waited for before the copy cleans up.
-void WhilePumping(const std::function<void()>& step, const ChunkCallback& between_chunks) {
-    std::future<void> done = std::async(std::launch::async, step);
-    while (between_chunks && done.wait_for(kFlushTurn) != std::future_status::ready) {
-        between_chunks();
+// The thread that runs a copy's blocking steps (reading and writing a chunk,
+// the flush, opening the file again) while the caller's thread, the window's,
+// keeps calling between_chunks every kTurn: a device that stalls for a moment
+// never stalls the window. One step runs at a time and the caller waits for
+// it, so nothing else touches the copy's files meanwhile.
+class StepThread {
+public:
+    StepThread() : thread_([this] { Serve(); }) {}
+    ~StepThread() {
+        {
+            const std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
     }
-    done.get();
-}
+    StepThread(const StepThread&) = delete;
+    StepThread& operator=(const StepThread&) = delete;
+
+    // Runs the step there and rethrows its failure here. Should
+    // between_chunks throw, the step is waited for before that goes on.
+    void Run(const std::function<void()>& step, const ChunkCallback& between_chunks) {
+        std::unique_lock lock(mutex_);
+        step_ = &step;
+        done_ = false;
+        failure_ = nullptr;
+        changed_.notify_all();
+        while (!changed_.wait_for(lock, kTurn, [this] { return done_; })) {
+            if (!between_chunks) {
+                continue;
+            }
+            lock.unlock();
+            try {
+                between_chunks();
+            } catch (...) {
+                lock.lock();
+                changed_.wait(lock, [this] { return done_; });
+                throw;
+            }
+            lock.lock();
+        }
+        if (failure_) {
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+        }
+    }
+
+private:
+    void Serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return quit_ || step_ != nullptr; });
+            if (quit_) {
+                return;
+            }
+            const std::function<void()>* step = std::exchange(step_, nullptr);
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                (*step)();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            failure_ = failure;
+            done_ = true;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::function<void()>* step_ = nullptr;
+    bool done_ = false;
+    bool quit_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: it starts serving at once
+};
 
 }  // namespace
 
@@ -68,9 +138,10 @@ FileTime RoundUpToEvenSecond(FileTime time) {
 }
 
 void WrittenBytes::Add(std::span<const char> bytes) {
-    for (const char byte : bytes) {
-        hash_ = (hash_ ^ static_cast<unsigned char>(byte)) * kFnvPrime;
-    }
+    // Each chunk is hashed with the hash so far as its seed, so the order of
+    // the chunks counts; the written bytes and the read-back are cut into
+    // the same chunks.
+    hash_ = XXH3_64bits_withSeed(bytes.data(), bytes.size(), hash_);
     count_ += bytes.size();
 }
 
@@ -94,19 +165,25 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const ChunkBuffer buffer = NewChunkBuffer();
     const std::span<char> chunk(buffer.get(), kCopyChunkBytes);
     bool moved_a_chunk = false;
-    // Reads chunk after chunk and hands each on. A short read is the end:
-    // no read follows at an offset that is not a whole number of sectors.
+    StepThread worker;
+    // Reads chunk after chunk and hands each on, each on the worker. A short
+    // read is the end: no read follows at an offset that is not a whole
+    // number of sectors.
     const auto each_chunk = [&](auto read, auto use) {
         WrittenBytes bytes;
         for (std::size_t count = kCopyChunkBytes; count == kCopyChunkBytes;) {
-            count = read(chunk);
+            worker.Run([&] { count = read(chunk); }, between_chunks);
             if (count > 0) {
                 if (moved_a_chunk && between_chunks) {
                     between_chunks();
                 }
                 moved_a_chunk = true;
-                use(chunk.first(count));
-                bytes.Add(chunk.first(count));
+                worker.Run(
+                    [&] {
+                        use(chunk.first(count));
+                        bytes.Add(chunk.first(count));
+                    },
+                    between_chunks);
             }
         }
         return bytes;
@@ -119,7 +196,7 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
                    [&](std::span<const char> bytes) { steps.WriteTemporary(bytes); });
     // Opening the file again can take as long as the flush: a FUSE volume
     // walks the whole file's clusters.
-    WhilePumping(
+    worker.Run(
         [&steps] {
             steps.FlushTemporary();
             steps.OpenReadBack();

@@ -34,14 +34,14 @@ using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 // rounded up so that the copy never looks older than its source.
 FileTime RoundUpToEvenSecond(FileTime time);
 
-// The bytes a copy wrote, as a 64-bit FNV-1a hash and a count.
+// The bytes a copy wrote, as a chained 64-bit XXH3 hash and a count.
 class WrittenBytes {
 public:
     void Add(std::span<const char> bytes);
     bool operator==(const WrittenBytes&) const = default;
 
 private:
-    std::uint64_t hash_ = 14695981039346656037ULL;
+    std::uint64_t hash_ = 0;
     std::uint64_t count_ = 0;
 };
 
@@ -97,12 +97,15 @@ private:
     std::vector<std::string> texts_;
 };
 
-// Copies as described above, calling between_chunks between two chunks (of
-// the writing and of the reading back), and every 25 ms while the written
-// file is flushed and opened again, never before the first chunk or after the last. Refuses a
-// folder at the destination, and an existing destination without overwrite. On any failure,
-// including an exception from between_chunks or a read-back that differs from what was written, the
-// temporary file is removed and the destination is as it was.
+// Copies as described above. Each step that may block (reading or writing
+// a chunk, the flush, opening the file again) runs on a worker thread while
+// this thread calls between_chunks every 25 ms; between_chunks is also
+// called between two chunks (of the writing and of the reading back), never
+// before the first chunk or after the last. Refuses a folder at the
+// destination, and an existing destination without overwrite. On any
+// failure, including an exception from between_chunks or a read-back that
+// differs from what was written, the temporary file is removed and the
+// destination is as it was.
 void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks);
 
 }  // namespace velno::platform

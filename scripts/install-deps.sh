@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   # The Linux host: volume probing and the udev database.
   libblkid-dev libudev-dev
+  # Hashing each copy's bytes as written and as read back (header-only).
+  libxxhash-dev
   # The window.
   qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core
   # FAT32 volumes for the end-to-end tests and the demonstration instrument.
@@ -25,6 +27,8 @@ packages=(
   # Packages for owners: the .deb's dependencies (dpkg-shlibdeps), the
   # Windows zip, telling executables apart in the package tests.
   dpkg-dev zip unzip file
+  # The speed benchmark's yardstick for a re-run (bench/compare.sh).
+  rsync
 )
 
 export DEBIAN_FRONTEND=noninteractive
