@@ -1,17 +1,14 @@
 #include "core/world.h"
-#include "fake/error_of.h"
 
 namespace velno::testing {
 namespace {
 
 const std::string kNotFound(app::kNotFoundMessage);
 
-// Only drive C: at first; each test connects its own drives.
-struct Detection : ::testing::Test {
+// The first drive in list order that qualifies wins; a drive that fails one
+// property is asked no more.
+TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     World w{false};
-};
-
-TEST_F(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     w.host.AddDrive({.path = "A:", .type = platform::kDriveRemovable});
     w.host.AddDrive({.path = "B:", .ready = false});
     w.host.AddDrive({.path = "D:", .label = "velno", .serial = 1});        // case
@@ -21,7 +18,6 @@ TEST_F(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     w.host.AddDrive({.path = "I:", .serial = 5});                          // later
     w.Detect();
 
-    EXPECT_EQ(w.form.Instrument().root_folder, "H:\\");
     for (const char* never : {"IsReady A:", "VolumeName A:", "VolumeName B:", "FileSystem A:",
                               "FileSystem B:", "DriveType I:"}) {
         EXPECT_FALSE(w.log.Contains(never)) << never;
@@ -29,48 +25,42 @@ TEST_F(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     const std::vector<std::string> expected = {
         "DriveType H:",  "IsReady H:",      "VolumeName H:",
         "FileSystem H:", "SerialNumber H:", "Caption " + std::string(app::kCaptionPrefix) + "ABCD",
-        "Path H:",       "RootFolder H:",
-    };
+        "Path H:",       "RootFolder H:"};
     const long first = w.log.Find("DriveType H:");
     ASSERT_GE(first, 0);
     EXPECT_EQ(std::vector<std::string>(w.log.entries.begin() + first, w.log.entries.end()),
               expected);
     EXPECT_EQ(w.form.Instrument().drive_path, "H:");
+    EXPECT_EQ(w.form.Instrument().root_folder, "H:\\");
     EXPECT_EQ(w.log.Count("Drives.Walk"), 1);
 }
 
-TEST_F(Detection, RetryAgainAndAgainThenCancelEndsBeforeAnyWindow) {
-    w.host.AddDrive({.type = platform::kDriveRemovable});  // the instrument, but removable
+// Each Retry walks the drives present then; Cancel, or closing the box, ends
+// the program before any window.
+TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
+    World w{false};
+    w.host.AddDrive({.path = "E:", .type = platform::kDriveRemovable});  // but removable
     w.user.Answer(Answer::kRetry);
-    w.user.Answer(Answer::kRetry);
-    w.user.Answer(Answer::kClosed);  // closing the box counts as Cancel
-    EXPECT_THROW(w.Detect(), platform::ProgramEnded);
-    EXPECT_EQ(w.user.messages, std::vector<std::string>(3, kNotFound));
-    EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
-              std::string("ShowMessage ") + kNotFound + " |RetryCancel|none");
-    EXPECT_TRUE(w.user.ended);
-    EXPECT_EQ(w.form.Instrument().drive_path, "");
-    EXPECT_FALSE(w.log.Contains("Caption"));
-}
-
-TEST_F(Detection, RetryWalksTheDrivesPresentNow) {
-    w.host.AddDrive({.path = "E:", .label = "OTHER"});
     // The user connects the instrument, then presses Retry.
     w.user.Answer(Answer::kRetry, [&] { w.host.AddDrive({.path = "F:", .serial = 0x7F}); });
     w.Detect();
-
+    EXPECT_EQ(w.user.messages, std::vector<std::string>(2, kNotFound));
+    EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
+              "ShowMessage " + kNotFound + " |RetryCancel|none");
     EXPECT_EQ(w.form.Instrument().drive_path, "F:");
     EXPECT_EQ(w.view.caption, std::string(app::kCaptionPrefix) + "7F");
-    EXPECT_EQ(w.log.Count("Drives.Walk"), 2);
-    EXPECT_EQ(w.log.Count("Drives"), 3);         // the collection once, walked twice
-    EXPECT_EQ(w.log.Count("VolumeName E:"), 2);  // every property read afresh
-}
+    EXPECT_EQ(w.log.Count("Drives.Walk"), 3);
+    EXPECT_EQ(w.log.Count("Drives"), 4);        // the collection once, walked thrice
+    EXPECT_EQ(w.log.Count("DriveType E:"), 3);  // every property read afresh
 
-TEST_F(Detection, AFailingPropertyReadIsNotCaught) {
-    w.host.FailOperation(5);  // CreateFileSystemObject, Drives, Walk, DriveType, IsReady
-    const auto error = ErrorOf([&] { w.Detect(); });
-    EXPECT_EQ(error.Operation(), "IsReady");
-    EXPECT_EQ(error.Paths(), std::vector<std::string>{"C:"});
+    for (const Answer cancel : {Answer::kCancel, Answer::kClosed}) {
+        World gone{false};
+        gone.user.Answer(cancel);
+        EXPECT_THROW(gone.Detect(), platform::ProgramEnded);
+        EXPECT_TRUE(gone.user.ended);
+        EXPECT_EQ(gone.form.Instrument().drive_path, "");
+        EXPECT_FALSE(gone.log.Contains("Caption"));
+    }
 }
 
 }  // namespace

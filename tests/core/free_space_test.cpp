@@ -3,14 +3,15 @@
 namespace velno::testing {
 namespace {
 
+// The copies must fit in whole clusters before anything changes; the
+// message says what is needed and what is free.
 TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
     constexpr std::size_t kCluster = 4096;
     struct Case {
         const char* what;
         const char* list;
         std::size_t capacity;  // clusters; the instrument starts with 6 taken
-        bool reports_space;
-        bool completes;
+        bool reports_space, completes;
     };
     const Case cases[] = {
         {"fits exactly", "\\a.bin\r\n\\b.bin", 9, true, true},
@@ -20,8 +21,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
          false},
         {"a replaced file and its copy fit", "\\system\\r.bin", 8, true, true},
         {"missing, repeated, up-to-date and unread lines take nothing",
-         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, true},
-    };
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, true}};
     for (const Case& c : cases) {
         World w;
         w.host.RemoveDrive("E:");
@@ -46,9 +46,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
             EXPECT_TRUE(w.host.HasFile("E:\\Veln4main.mem")) << c.what;
         }
     }
-}
 
-TEST(FreeSpace, TheMessageSaysWhatIsNeededAndWhatIsFree) {
     World w;
     w.host.SetCapacity("E:", 30 + 1280 * 1024);  // 1.25 MiB free beside the 30 bytes there
     w.Stage("a.bin", std::string(3 * 1024 * 1024 + 1, 'a'), 50);

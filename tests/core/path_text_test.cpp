@@ -3,61 +3,98 @@
 #include <climits>
 
 #include "platform/path_text.h"
+#include "platform/text_input.h"
 
 namespace velno::platform {
 namespace {
 
-TEST(PathText, FileNameIsTheLastComponent) {
+using Lines = std::vector<std::string>;
+
+TEST(PathText, NamesParentsAndSerialNumbers) {
     EXPECT_EQ(GetFileName("\\system\\data\\a.bin"), "a.bin");
-    EXPECT_EQ(GetFileName("a.bin"), "a.bin");
     EXPECT_EQ(GetFileName("\\sys/mixed.bin"), "mixed.bin");
     EXPECT_EQ(GetFileName("\\system\\data\\"), "");
     EXPECT_EQ(GetFileName(""), "");
-}
-
-TEST(PathText, ParentFolderIsEverythingBeforeTheLastComponent) {
     EXPECT_EQ(GetParentFolderName("\\system\\data\\a.bin"), "\\system\\data");
     EXPECT_EQ(GetParentFolderName("\\a.bin"), "\\");
-    EXPECT_EQ(GetParentFolderName("a.bin"), "");
     EXPECT_EQ(GetParentFolderName("\\system\\\\a.bin"), "\\system");
-    EXPECT_EQ(GetParentFolderName("C:\\Upd\\mtmp\\"), "C:\\Upd\\mtmp");
-}
-
-TEST(PathText, SerialNumberIsUpperCaseHexWithoutLeadingZeros) {
-    EXPECT_EQ(SerialNumberText(0), "0");
-    EXPECT_EQ(SerialNumberText(255), "FF");
-    EXPECT_EQ(SerialNumberText(0x1A2B3C4D), "1A2B3C4D");
+    // Upper-case hexadecimal of the unsigned value, without leading zeros.
     EXPECT_EQ(SerialNumberText(0x00ABCDEF), "ABCDEF");
     EXPECT_EQ(SerialNumberText(-1), "FFFFFFFF");
     EXPECT_EQ(SerialNumberText(INT_MIN), "80000000");
 }
 
+// Trailing blanks and dots go, as Windows drops them; what trims to nothing
+// (also ".. ") is passed over and never climbs above the root.
 TEST(PathText, ResolutionNeverClimbsAboveTheRoot) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(ResolveBelowRoot("\\system\\data\\a.bin"), (V{"system", "data", "a.bin"}));
-    EXPECT_EQ(ResolveBelowRoot("\\..\\..\\home\\x"), (V{"home", "x"}));
-    EXPECT_EQ(ResolveBelowRoot("a/./b//c\\..\\d"), (V{"a", "b", "d"}));
-    EXPECT_EQ(ResolveBelowRoot("x\\..\\..\\.."), V{});
-    EXPECT_EQ(ResolveBelowRoot(""), V{});
-    // Trailing blanks and dots go, as Windows drops them; what trims to
-    // nothing (also ".. ") is passed over and never climbs.
-    EXPECT_EQ(ResolveBelowRoot("...\\a"), (V{"a"}));
-    EXPECT_EQ(ResolveBelowRoot("\\system \\a.bin. "), (V{"system", "a.bin"}));
-    EXPECT_EQ(ResolveBelowRoot("\\x\\a. .\\.. \\. \\..\\ b"), (V{"x", " b"}));
+    EXPECT_EQ(ResolveBelowRoot("\\..\\..\\home\\x"), (Lines{"home", "x"}));
+    EXPECT_EQ(ResolveBelowRoot("a/./b//c\\..\\d"), (Lines{"a", "b", "d"}));
+    EXPECT_EQ(ResolveBelowRoot("x\\..\\..\\.."), Lines{});
+    EXPECT_EQ(ResolveBelowRoot("...\\a"), (Lines{"a"}));
+    EXPECT_EQ(ResolveBelowRoot("\\system \\a.bin. "), (Lines{"system", "a.bin"}));
+    EXPECT_EQ(ResolveBelowRoot("\\x\\a. .\\.. \\. \\..\\ b"), (Lines{"x", " b"}));
 }
 
 TEST(PathText, WildcardsMatchAnyRunAndIgnoreCase) {
-    EXPECT_TRUE(WildcardMatch("Veln4*.mem", "Veln4main.mem"));
-    EXPECT_TRUE(WildcardMatch("Veln4*.mem", "Veln4.mem"));
-    EXPECT_TRUE(WildcardMatch("Veln4*.mem", "VELN4MAIN.MEM"));
-    EXPECT_TRUE(WildcardMatch("Veln4*.mem", "Veln4a.mem.mem"));
-    EXPECT_FALSE(WildcardMatch("Veln4*.mem", "Veln5main.mem"));
-    EXPECT_FALSE(WildcardMatch("Veln4*.mem", "Veln4main.mem.bak"));
-    EXPECT_FALSE(WildcardMatch("Veln4*.mem", "xVeln4main.mem"));
+    for (const char* name : {"Veln4main.mem", "Veln4.mem", "VELN4MAIN.MEM", "Veln4a.mem.mem"}) {
+        EXPECT_TRUE(WildcardMatch("Veln4*.mem", name)) << name;
+    }
+    for (const char* name : {"Veln5main.mem", "Veln4main.mem.bak", "xVeln4main.mem"}) {
+        EXPECT_FALSE(WildcardMatch("Veln4*.mem", name)) << name;
+    }
     EXPECT_TRUE(WildcardMatch("a?c", "abc"));
     EXPECT_FALSE(WildcardMatch("a?c", "ac"));
     EXPECT_TRUE(EqualsIgnoreCase("OldRel", "OLDREL"));
     EXPECT_FALSE(EqualsIgnoreCase("OldRel", "OldRe"));
+}
+
+// The input is read a chunk at a time: the smallest chunks split every line
+// end, byte-order mark and multi-byte character somewhere. Reading on at
+// the end gives empty lines; Rewind starts again after the mark.
+TEST(TextInput, EveryKindOfLineEndEndsALineAcrossChunks) {
+    const std::string long_line(70'000, 'x');  // longer than a chunk
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\nb\nc\r", {"a", "b", "c"}},
+        {"a\nb\r\nc\n", {"a", "b", "c"}},
+        {"a\rb\rc", {"a", "b", "c"}},
+        {"a\n\r\nb\r\r", {"a", "", "b", ""}},
+        {"ab\r\n\r\nc\xC3\xA9\r\n", {"ab", "", "c\xC3\xA9"}},
+        {"\xEF\xBB\xBF\\a\r\n" + long_line + "\r\n\\b", {"\\a", long_line, "\\b"}},
+        {"\xEF\xBB", {"\xC3\xAF\xC2\xBB"}},  // not a whole mark: text
+        {"\xEF\xBB\xBF", {}},
+        // NUL bytes are text like any other: they neither end nor cut a line.
+        {std::string("a\0b\r\n\0", 6), {std::string("a\0b", 3), std::string("\0", 1)}}};
+    for (const std::size_t chunk : {std::size_t{4}, std::size_t{7}, TextInput::kChunkSize}) {
+        TextInput input(chunk);  // opened again for each text
+        for (const auto& [text, lines] : cases) {
+            input.Open(text);
+            for (int pass = 0; pass < 2; ++pass, input.Rewind()) {
+                Lines read;
+                while (!input.AtEnd()) {
+                    read.push_back(input.ReadLine());
+                }
+                EXPECT_EQ(read, lines) << "chunk " << chunk << ": " << text.substr(0, 20);
+                EXPECT_EQ(input.ReadLine(), "");
+            }
+        }
+    }
+}
+
+TEST(TextInput, InvalidUtf8IsReadAsWindows1252) {
+    // Valid UTF-8 stays as it is, with the lowest and highest lead bytes of
+    // two- and four-byte sequences.
+    EXPECT_EQ(DecodeText("\\d\xC3\xA9j\xE2\x82\xAC"), "\\d\xC3\xA9j\xE2\x82\xAC");
+    EXPECT_EQ(DecodeText("\xC2\xA0\xDF\xBF"), "\xC2\xA0\xDF\xBF");
+    EXPECT_EQ(DecodeText("\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF"), "\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF");
+    // Lone bytes: e acute, euro sign, a byte the code page leaves undefined.
+    EXPECT_EQ(DecodeText("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(DecodeText("\x80\x81"), "\xE2\x82\xAC\xC2\x81");
+    // Overlong forms, surrogates, truncated sequences, a lead byte without
+    // its continuation.
+    EXPECT_EQ(DecodeText("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+    EXPECT_EQ(DecodeText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
+    EXPECT_EQ(DecodeText("\xC3"), "\xC3\x83");
+    EXPECT_EQ(DecodeText("\xC2\x41"), "\xC3\x82\x41");
 }
 
 }  // namespace

@@ -1,23 +1,14 @@
-#include <map>
-
-#include "core/window_states.h"
 #include "core/world.h"
-#include "update/messages.h"
 
 namespace velno::testing {
 namespace {
 
-using app::Form1Description;
-
 // Every text the user can be shown, against the exact words and blanks it
 // must have. Everything else compares with these texts.
 TEST(WindowDescription, EveryTextIsExact) {
-    const auto& form = Form1Description();
+    const auto& form = app::Form1Description();
     const auto text = [&form](Control c) { return std::string(form.Of(c).text); };
-    const struct {
-        std::string actual;
-        std::string_view expected;
-    } texts[] = {
+    const std::pair<std::string, std::string_view> texts[] = {
         {std::string(form.creation_title), "VELNO5 updater"},
         {std::string(app::kCaptionPrefix), "VELNO4 updater     Serial N.  "},
         {text(Control::kStartButton), "Start Updating"},
@@ -41,57 +32,6 @@ TEST(WindowDescription, EveryTextIsExact) {
     };
     for (const auto& [actual, expected] : texts) {
         EXPECT_EQ(actual, expected);
-    }
-}
-
-// The window the run leaves at each step is the state it should be in, and
-// at no step are two controls that share a place shown together.
-TEST(WindowDescription, TheRunMovesThroughTheStates) {
-    World w;
-    w.PositionList("\\a.bin\r\n\\b.bin");
-    w.Stage("a.bin", "A", 1);
-    w.Stage("b.bin", "B", 1);
-    const auto expect_state = [&](const WindowState& state) {
-        for (const app::ControlDescription& c : Form1Description().controls) {
-            EXPECT_EQ(w.view.Visible(c.id), state.Visible(c.id)) << state.name << " " << c.name;
-            EXPECT_EQ(w.view.Enabled(c.id), state.Enabled(c.id)) << state.name << " " << c.name;
-        }
-    };
-    expect_state(kReady);
-    w.Detect();
-    expect_state(kReady);
-    w.user.OnPump([&] { expect_state(kPositionList); });
-    w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "newer", At(500));
-    w.user.Answer(Answer::kNo, [&] { expect_state(kPreparing); });
-    w.form.DispatchCommand(0);
-    expect_state(kCompleted);
-    World mounted;  // the same run where removal fails
-    mounted.PositionList("");
-    mounted.host.SetRemovable(false);
-    mounted.Run();
-    for (const app::ControlDescription& c : Form1Description().controls) {
-        EXPECT_EQ(mounted.view.Visible(c.id), kCompletedStillMounted.Visible(c.id)) << c.name;
-    }
-
-    std::map<std::string, bool> shown;
-    for (const app::ControlDescription& c : Form1Description().controls) {
-        shown[fake::ControlName(c.id)] = c.visible_at_creation;
-    }
-    const std::pair<const char*, const char*> sharing[] = {{"Label1", "ProgressBar1"},
-                                                           {"Label1", "Label4"},
-                                                           {"Label1", "Label2"},
-                                                           {"Label4", "Label2"},
-                                                           {"Label5", "Label3"}};
-    for (const std::string& entry : w.log.entries) {
-        for (const auto& [prefix, visible] :
-             {std::pair{"Show ", true}, std::pair{"Hide ", false}}) {
-            if (entry.starts_with(prefix)) {
-                shown.at(entry.substr(5)) = visible;
-            }
-        }
-        for (const auto& [a, b] : sharing) {
-            EXPECT_FALSE(shown[a] && shown[b]) << a << " and " << b << " after " << entry;
-        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "core/window_states.h"
 #include "fake/fake_host.h"
 #include "update/messages.h"
 
@@ -36,6 +37,13 @@ struct World : fake::Instrument {
     }
 
     unsigned Attributes(const std::string& path) const { return host.Find(path)->attributes; }
+
+    void ExpectState(const WindowState& state) const {
+        for (const app::ControlDescription& c : app::Form1Description().controls) {
+            EXPECT_EQ(view.Visible(c.id), state.Visible(c.id)) << state.name << " " << c.name;
+            EXPECT_EQ(view.Enabled(c.id), state.Enabled(c.id)) << state.name << " " << c.name;
+        }
+    }
 };
 
 }  // namespace velno::testing
