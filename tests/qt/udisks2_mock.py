@@ -1,6 +1,6 @@
 '''udisks2 as the updater meets it: one block device, /dev/sdz1, holding a
-mounted file system on a drive. Parameters: "busy" makes Unmount fail as
-for a volume in use; "can_power_off" (default true) is the drive's flag.'''
+mounted file system on a drive that can power off. Parameter: "busy" makes
+Unmount fail as for a volume in use.'''
 
 import dbus
 from dbusmock import mockobject
@@ -25,5 +25,5 @@ def load(mock, parameters):
     mockobject.objects[BLOCK].AddMethod('org.freedesktop.UDisks2.Filesystem', 'Unmount',
                                         'a{sv}', '', busy if parameters.get('busy') else '')
     mock.AddObject(DRIVE, 'org.freedesktop.UDisks2.Drive',
-                   {'CanPowerOff': dbus.Boolean(parameters.get('can_power_off', True))},
+                   {'CanPowerOff': dbus.Boolean(True)},
                    [('PowerOff', 'a{sv}', '', '')])
