@@ -95,11 +95,18 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
     }
     std::string native = root;
     bool folder_exists = true;
-    for (const std::string& component :
-         ResolveBelowRoot(std::string_view(text).substr(root.size()))) {
+    const std::vector<std::string> components =
+        ResolveBelowRoot(std::string_view(text).substr(root.size()));
+    for (std::size_t i = 0; i < components.size(); ++i) {
+        const std::string& component = components[i];
+        const bool last = i + 1 == components.size();
         const std::string folder = native;
         if (!IsSeparator(native.back())) {
             native += '/';
+        }
+        if (folder_exists && !last && IsFoundFolder(native + component)) {
+            native += component;
+            continue;
         }
         struct stat info {};
         if (folder_exists && ::lstat((native + component).c_str(), &info) != 0) {
@@ -110,6 +117,9 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
                 native += found;
                 continue;
             }
+        } else if (folder_exists && !last && S_ISDIR(info.st_mode)) {
+            const std::lock_guard lock(mutex_);
+            found_folders_.insert(native + component);
         }
         native += component;
     }
@@ -163,6 +173,11 @@ std::string PathRoots::FindNameIgnoringCase(const std::string& folder,
         candidates.push_back(name);
     }
     return best;
+}
+
+bool PathRoots::IsFoundFolder(const std::string& native) const {
+    const std::lock_guard lock(mutex_);
+    return found_folders_.contains(native);
 }
 
 long PathRoots::FoldersRead() const {

@@ -19,13 +19,15 @@
 // which the caller may create; a remembered name is confirmed with one lstat.
 // Where the volume's driver already ignores case (the kernel's FAT driver), a
 // name absent with its exact case is absent in every case, and no folder of
-// that volume is read again.
+// that volume is read again. A folder on the way to a name, once found with
+// its exact case, is not looked up again: the run never removes a folder.
 
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace velno::platform::linux_host {
@@ -67,6 +69,9 @@ private:
     // Per device: true when its driver finds names ignoring case.
     mutable std::map<std::uint64_t, bool> ignores_case_;
     mutable long folders_read_ = 0;
+    // Folders found with their exact case on the way to a name.
+    mutable std::unordered_set<std::string> found_folders_;
+    bool IsFoundFolder(const std::string& native) const;
 };
 
 }  // namespace velno::platform::linux_host
