@@ -6,6 +6,7 @@
 // that use the system directly, not the code under test.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -60,11 +61,14 @@ public:
     virtual void Write(const std::string& path, const std::string& bytes,
                        long long seconds = 0) = 0;
     virtual void MakeFolder(const std::string& path) = 0;
-    // Every entry below the folder, sorted, one a line: "a/b/" for a folder,
-    // "a/b=content@seconds" for a file, with ".nanoseconds" where
-    // there are.
-    virtual std::string Snapshot(const std::string& folder) = 0;
+    // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
+    // "content@seconds[.nanoseconds]" for a file.
+    virtual std::map<std::string, std::string> Entries(const std::string& folder) = 0;
     virtual platform::FileTime Modified(const std::string& path) = 0;
+    // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
+    virtual bool KeepsOddSeconds() = 0;
+    // What GetFolder(asked)->Path() gives for the folder made as `made`.
+    virtual std::string FolderPath(const std::string& asked, const std::string& made) = 0;
     // The attribute bits the volume holds, and those of the entry.
     virtual unsigned HeldAttributes() = 0;
     virtual unsigned Attributes(const std::string& path) = 0;

@@ -71,10 +71,17 @@ private:
 
 // The program's folder may be the rig's, so that the staging folder lies
 // where the rig seeded it.
-class CountedRuntime : public platform::Runtime {
+class CountedHost : public platform::Platform, public platform::Runtime {
 public:
-    CountedRuntime(platform::Runtime& real, Trigger& trigger, std::string application_folder)
-        : real_(real), t_(trigger), application_folder_(std::move(application_folder)) {}
+    CountedHost(platform::Platform& host, Trigger& trigger, std::string application_folder)
+        : host_(host),
+          real_(host.GetRuntime()),
+          t_(trigger),
+          application_folder_(std::move(application_folder)) {}
+    std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(Path name) override {
+        return std::make_unique<CountedFileSystem>(host_.CreateFileSystemObject(name), t_);
+    }
+    platform::Runtime& GetRuntime() override { return *this; }
     std::string ApplicationFolder() override {
         t_.Before("ApplicationFolder", {});
         return application_folder_.empty() ? real_.ApplicationFolder() : application_folder_;
@@ -95,24 +102,10 @@ public:
     bool PrepareForRemoval(Path p) override { return real_.PrepareForRemoval(p); }
 
 private:
+    platform::Platform& host_;
     platform::Runtime& real_;
     Trigger& t_;
     std::string application_folder_;
-};
-
-class CountedPlatform : public platform::Platform {
-public:
-    CountedPlatform(platform::Platform& real, Trigger& trigger, std::string application_folder)
-        : real_(real), t_(trigger), runtime_(real.GetRuntime(), trigger, application_folder) {}
-    std::unique_ptr<platform::FileSystemObject> CreateFileSystemObject(Path name) override {
-        return std::make_unique<CountedFileSystem>(real_.CreateFileSystemObject(name), t_);
-    }
-    platform::Runtime& GetRuntime() override { return runtime_; }
-
-private:
-    platform::Platform& real_;
-    Trigger& t_;
-    CountedRuntime runtime_;
 };
 
 struct Outcome {
@@ -124,7 +117,7 @@ struct Outcome {
 // Detection, then "Start Updating"; only the update's operations count.
 // Nothing runs unless detection found the rig's own drive.
 Outcome RunProgram(Rig& rig, Trigger& trigger) {
-    CountedPlatform host(rig.Host(), trigger, rig.ApplicationFolder());
+    CountedHost host(rig.Host(), trigger, rig.ApplicationFolder());
     fake::CallLog log;
     fake::FakeUser user(log);
     fake::RecordingView view(log);

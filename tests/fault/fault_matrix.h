@@ -19,8 +19,7 @@ namespace velno::fault_test {
 
 enum class Fault { kFail, kVanish, kFull };
 
-// One file of the typical update: a path below the instrument's root or the
-// staging folder, "/"-separated, its content and its modification time in
+// A "/"-separated path below the instrument's root or the staging folder;
 // seconds since 1970.
 struct SeedFile {
     std::string path;
@@ -34,7 +33,6 @@ struct Seed {
     std::vector<SeedFile> staging;
 };
 
-// The typical update every case runs.
 const Seed& TypicalUpdate();
 
 // Relative path -> what identifies an entry: content, time, attributes.
@@ -54,13 +52,11 @@ public:
     virtual void Detach() = 0;
     // Makes the drive vanish or the volume full, now.
     virtual void Inject(Fault fault) = 0;
-    // Every file and folder of the detached instrument, and of the staging
-    // folder.
+    // Every entry of the detached instrument, and of the staging folder.
     virtual Tree Instrument() = 0;
     virtual Tree Staging() = 0;
     virtual platform::Platform& Host() = 0;
-    // The instrument's drive path as detection must find it.
-    virtual std::string DrivePath() = 0;
+    virtual std::string DrivePath() = 0;  // as detection must find it
     // The folder the program runs from (the staging folder's parent), or
     // empty text when the host already knows it.
     virtual std::string ApplicationFolder() = 0;

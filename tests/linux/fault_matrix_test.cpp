@@ -207,7 +207,7 @@ public:
         return tree;
     }
 
-    Tree Staging() override { return {{"app", Snapshot(temp_ / "app")}}; }
+    Tree Staging() override { return Entries(temp_ / "app", false); }
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return mount_point_; }
     std::string ApplicationFolder() override { return {}; }

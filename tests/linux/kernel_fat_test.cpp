@@ -56,17 +56,7 @@ protected:
         }
     }
 
-    // Every entry of the volume with its content, time and attributes.
-    fault_test::Tree Volume() const {
-        fault_test::Tree entries;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(mount_)) {
-            const std::string path = entry.path().string();
-            entries[path.substr(mount_.size() + 1) + (entry.is_directory() ? "/" : "")] =
-                (entry.is_directory() ? "" : ReadFile(path) + "@" + Stamp(ModifiedOf(path))) + "#" +
-                std::to_string(FatAttributes(path));
-        }
-        return entries;
-    }
+    fault_test::Tree Volume() const { return Entries(mount_, true); }
 
     std::shared_ptr<platform::Drive> TheDrive(platform::Platform& host) {
         std::shared_ptr<platform::Drive> drive;

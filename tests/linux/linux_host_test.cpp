@@ -33,6 +33,10 @@ LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
     return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
 }
 
+std::shared_ptr<Drive> FirstDrive(Platform& host) {
+    return host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk().at(0);
+}
+
 std::string Native(std::string path) {
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
@@ -42,8 +46,7 @@ class LinuxRig : public host_test::HostRig {
 public:
     LinuxRig() : host_(OptionsFor(temp_, temp_ / "drive", temp_ / "app")) {
         std::filesystem::create_directories(temp_ / "drive/scratch");
-        auto fs = host_.CreateFileSystemObject("Scripting.FileSystemObject");
-        drive_ = fs->Drives()->Walk().at(0)->Path();  // learnt as the program does
+        drive_ = FirstDrive(host_)->Path();  // learnt as the program does
         app_ = host_.GetRuntime().ApplicationFolder();
     }
     Platform& Host() override { return host_; }
@@ -56,12 +59,18 @@ public:
     void MakeFolder(const std::string& path) override {
         std::filesystem::create_directories(Native(path));
     }
-    std::string Snapshot(const std::string& folder) override {
-        return linux_test::Snapshot(Native(folder));
+    std::map<std::string, std::string> Entries(const std::string& folder) override {
+        return linux_test::Entries(Native(folder), false);
     }
     FileTime Modified(const std::string& path) override {
         const timespec time = linux_test::ModifiedOf(Native(path));
         return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
+    }
+    bool KeepsOddSeconds() override { return !linux_test::OnFat(drive_); }
+    // The folder's native path: in the case it was made with, unless FAT
+    // finds the name as asked.
+    std::string FolderPath(const std::string& asked, const std::string& made) override {
+        return Native(linux_test::OnFat(drive_) ? asked : made);
     }
     unsigned HeldAttributes() override { return linux_test::OnFat(drive_) ? 7u : 1u; }
     unsigned Attributes(const std::string& path) override {
@@ -86,7 +95,7 @@ TEST(PathRoots, PathsStayBelowTheLongestRootAndOtherPathsAreRefused) {
     // The application's folder holds the drive's, as it may.
     LinuxPlatform host(OptionsFor(temp, temp / "drive", temp.path()));
     const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
-    const std::string drive = fs->Drives()->Walk().at(0)->Path();
+    const std::string drive = FirstDrive(host)->Path();
     const std::string app = host.GetRuntime().ApplicationFolder();
     fs->CreateFolder(drive + "\\..\\inner");
     EXPECT_TRUE(std::filesystem::is_directory(temp / "drive/inner"));
@@ -159,12 +168,8 @@ TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
                                 asked = device;
                                 return c.answer;
                             }});
-        const std::string drive = host.CreateFileSystemObject("Scripting.FileSystemObject")
-                                      ->Drives()
-                                      ->Walk()
-                                      .at(0)
-                                      ->Path();
-        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(drive), c.removed) << c.sources;
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(FirstDrive(host)->Path()), c.removed)
+            << c.sources;
         EXPECT_EQ(asked, c.asked) << c.sources;
         EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/")) << "a path on no drive";
     }
@@ -183,18 +188,16 @@ constexpr const char* kMountInfo =
     "100 22 8:1x / /bad rw - vfat /dev/sdc1 rw\n";  // a device number with junk
 
 TEST(MountInfo, ParsesFieldsAndUnescapesPathsInMountOrder) {
-    const std::vector<MountEntry> mounts = ParseMountInfo(kMountInfo);
-    ASSERT_EQ(mounts.size(), 5u);
-    EXPECT_EQ(mounts[0].mount_point, "/");  // a one-digit mount id is read whole
-    EXPECT_EQ(mounts[1].file_system, "proc");
-    EXPECT_EQ(mounts[2].mount_point, "/media/user/VELNO DISK");
-    EXPECT_EQ(mounts[2].file_system, "vfat");
-    EXPECT_EQ(mounts[2].source, "/dev/sdb1");
-    EXPECT_EQ(mounts[2].major, 8u);
-    EXPECT_EQ(mounts[2].minor, 17u);
-    EXPECT_EQ(mounts[3].source, "server:/export");
-    EXPECT_EQ(mounts[4].mount_point, "/tmp/a\\b\tc");
-    EXPECT_EQ(mounts[4].source, "/tmp/img x.fat");
+    std::vector<std::string> mounts;
+    for (const MountEntry& m : ParseMountInfo(kMountInfo)) {
+        mounts.push_back(std::to_string(m.major) + ":" + std::to_string(m.minor) + " " +
+                         m.mount_point + " " + m.file_system + " " + m.source);
+    }
+    EXPECT_EQ(mounts,
+              (std::vector<std::string>{
+                  "8:1 / ext4 /dev/sda1",  // a one-digit mount id is read whole
+                  "0:22 /proc proc proc", "8:17 /media/user/VELNO DISK vfat /dev/sdb1",
+                  "0:45 /mnt/share nfs4 server:/export", "0:46 /tmp/a\\b\tc fuse /tmp/img x.fat"}));
     EXPECT_TRUE(ParseMountInfo("1 2 3:4 / /x rw - \n").empty());
 }
 
@@ -282,8 +285,7 @@ TEST(ImageProbe, ReadsLabelVersionAndSerialOrGivesTheKernelsName) {
             OptionsFor(folder, folder.path(), folder.path(), c.kernel_type + (" " + image));
         options.drive_sources.sysfs_root = folder / "nosys";
         LinuxPlatform host(options);
-        const auto drive =
-            host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk().at(0);
+        const auto drive = FirstDrive(host);
         SCOPED_TRACE(c.make);
         EXPECT_EQ(drive->VolumeName(), c.label);
         EXPECT_EQ(drive->FileSystem(), c.version);

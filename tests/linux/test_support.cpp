@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -63,23 +62,18 @@ timespec ModifiedOf(const std::string& path) {
     return info.st_mtim;
 }
 
-std::string Stamp(timespec time) {
-    return std::to_string(time.tv_sec) + (time.tv_nsec ? "." + std::to_string(time.tv_nsec) : "");
-}
-
-std::string Snapshot(const std::string& folder) {
-    std::set<std::string> lines;
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
+    std::map<std::string, std::string> entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string path = entry.path().string();
         const timespec time = ModifiedOf(path);
-        lines.insert(path.substr(folder.size() + 1) +
-                     (entry.is_directory() ? "/" : "=" + ReadFile(path) + "@" + Stamp(time)));
+        entries[path.substr(folder.size() + 1) + (entry.is_directory() ? "/" : "")] =
+            (entry.is_directory() ? ""
+                                  : ReadFile(path) + "@" + std::to_string(time.tv_sec) +
+                                        (time.tv_nsec ? "." + std::to_string(time.tv_nsec) : "")) +
+            (attributes ? "#" + std::to_string(FatAttributes(path)) : "");
     }
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\n";
-    }
-    return text;
+    return entries;
 }
 
 bool OnFat(const std::string& path) {

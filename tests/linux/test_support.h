@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace velno::linux_test {
@@ -28,11 +29,10 @@ private:
 void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
 std::string ReadFile(const std::string& path);
 timespec ModifiedOf(const std::string& path);
-// Seconds since 1970, and the nanoseconds after a point where there are.
-std::string Stamp(timespec time);
-// Every entry below the folder, sorted, one a line: "a/b/" for a folder,
-// "a/b=content@stamp" for a file.
-std::string Snapshot(const std::string& folder);
+// Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
+// "content@seconds[.nanoseconds]" for a file, with "#" and the attributes
+// below after each where asked.
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
 // The read-only, hidden and system bits as the kernel's FAT driver reads
 // them; elsewhere read-only alone, as the absence of write permission.
 unsigned FatAttributes(const std::string& path);

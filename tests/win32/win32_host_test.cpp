@@ -44,16 +44,14 @@ public:
         velno::win32::testing::WriteBytes(path, bytes, seconds);
     }
     void MakeFolder(const std::string& path) override { MakeFolders(path); }
-    std::string Snapshot(const std::string& folder) override {
-        std::string text;
-        for (const auto& [path, entry] : Entries(folder, false)) {
-            text += path + (path.ends_with("/") ? "" : "=" + entry) + "\n";
-        }
-        return text;
+    std::map<std::string, std::string> Entries(const std::string& folder) override {
+        return velno::win32::testing::Entries(folder, false);
     }
     FileTime Modified(const std::string& path) override {
         return FileTime(std::chrono::nanoseconds(velno::win32::testing::ModifiedNanoseconds(path)));
     }
+    bool KeepsOddSeconds() override { return true; }  // E: is a folder of the Linux host
+    std::string FolderPath(const std::string& asked, const std::string&) override { return asked; }
     unsigned HeldAttributes() override { return 7; }
     unsigned Attributes(const std::string& path) override {
         return GetFileAttributesW(Wide(path).c_str()) & 7;
