@@ -241,7 +241,7 @@ std::string UpdateProblems(const Tree& before, const Tree& after) {
 
 const Seed& TypicalUpdate() {
     // Times far apart, so that no rounding of a FAT volume changes their
-    // order; the staged files' time is odd and fractional, so copies round it.
+    // order; the staged files' time is odd, so a copy to FAT rounds it up.
     constexpr long long kOlder = 1'577'836'800;   // 2020
     constexpr long long kNewer = 1'893'456'000;   // 2030
     constexpr long long kImage = 1'622'505'600;   // 2021
