@@ -14,13 +14,6 @@ namespace {
 
 using app::Control;
 
-RECT PlaceInClient(HWND window, HWND control) {
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 std::string TextOf(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
@@ -57,7 +50,9 @@ TEST_F(Form1WindowTest, DrawsEveryControlWhereTheDescriptionPutsItScaledToTheDpi
         SCOPED_TRACE(std::string(control.name) + " " + std::to_string(control.index));
         const HWND handle = window.ControlHandle(control.id);
         ASSERT_NE(handle, nullptr);
-        const RECT place = PlaceInClient(window.Handle(), handle);
+        RECT place{};
+        GetWindowRect(handle, &place);
+        MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&place), 2);
         const app::Rect px = control.Pixels();
         EXPECT_EQ((std::array<long, 4>{place.left, place.top, place.right - place.left,
                                        place.bottom - place.top}),
