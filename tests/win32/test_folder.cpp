@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/win32/text_conversion.h"
 
@@ -12,17 +15,9 @@ namespace {
 constexpr long long kTicksTo1970 = 116'444'736'000'000'000LL;
 
 std::string ReadBytes(const std::string& path) {
-    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &read, nullptr) &&
-           read > 0) {
-        bytes.append(buffer, read);
-    }
-    CloseHandle(file);
-    return bytes;
+    std::ostringstream bytes;
+    bytes << std::ifstream(std::filesystem::path(Wide(path)), std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 void Walk(const std::string& folder, const std::string& prefix, bool attributes,
