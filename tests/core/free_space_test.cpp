@@ -24,9 +24,9 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
          "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, true}};
     for (const Case& c : cases) {
         World w;
-        w.host.RemoveDrive("E:");
-        w.host.AddDrive({.cluster_bytes = kCluster, .reports_space = c.reports_space});
-        w.host.SetCapacity("E:", c.capacity * kCluster);
+        w.host.drives.back() = {.cluster_bytes = kCluster,
+                                .reports_space = c.reports_space,
+                                .capacity = c.capacity * kCluster};
         w.host.AddFile("E:\\system\\r.bin", std::string(8000, 'o'), At(1));
         w.host.AddFile("E:\\system\\u.bin", "up to date", At(50));
         w.Stage("a.bin", std::string(5000, 'a'), 50);  // two clusters
@@ -48,7 +48,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
     }
 
     World w;
-    w.host.SetCapacity("E:", 30 + 1280 * 1024);  // 1.25 MiB free beside the 30 bytes there
+    w.host.drives.back().capacity = 30 + 1280 * 1024;  // 1.25 MiB free beside the 30 bytes there
     w.Stage("a.bin", std::string(3 * 1024 * 1024 + 1, 'a'), 50);
     w.PositionList("\\a.bin");
     w.user.AnswerAlways(Answer::kOk);

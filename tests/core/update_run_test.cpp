@@ -192,26 +192,38 @@ TEST(UpdateRun, EmptyListStillShowsTheBarAtZeroAndCompletes) {
     w.ExpectState(kCompletedStillMounted);
 }
 
-TEST(UpdateRun, OneRunPerStartAndExitEndsAtOnce) {
-    World w;
-    w.PositionList("\\a.bin");
-    w.Detect();
-    const auto before = w.host.nodes;
-    EXPECT_THROW(w.form.DispatchCommand(1), platform::ProgramEnded);  // in the ready window
-    EXPECT_TRUE(w.host.nodes == before);
-    EXPECT_FALSE(w.log.Contains("ApplicationFolder"));
-    EXPECT_TRUE(w.user.ended);
-
-    World run;
-    run.PositionList("");
-    run.Run();
-    const std::size_t logged = run.log.entries.size();
-    for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
-        run.form.DispatchCommand(static_cast<std::int16_t>(index));
+// Through the controller: Exit in the ready window ends the program at once;
+// the window refuses to close while the run pumps events, and once the run is
+// complete only Exit or closing does anything.
+TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
+    for (const bool exit_at_once : {true, false}) {
+        World w;
+        w.PositionList("\\a.bin");
+        w.Stage("a.bin", "new a", 50);
+        app::Controller controller(w.host, w.user, w.view);
+        std::vector<bool> may_close;
+        w.user.on_pump = [&] { may_close.push_back(controller.CloseRequested()); };
+        ASSERT_TRUE(controller.Start());
+        const auto before = w.host.nodes;
+        if (exit_at_once) {
+            controller.Press(1);
+            EXPECT_TRUE(w.host.nodes == before);
+            EXPECT_FALSE(w.log.Contains("ApplicationFolder"));
+        } else {
+            controller.Press(0);
+            EXPECT_EQ(may_close, std::vector<bool>{false});  // one entry, one pump
+            const std::size_t logged = w.log.entries.size();
+            for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
+                controller.Press(index);
+            }
+            EXPECT_EQ(w.log.entries.size(), logged);
+            EXPECT_FALSE(controller.Ended());
+            EXPECT_TRUE(controller.CloseRequested());
+        }
+        EXPECT_TRUE(controller.Ended());
+        EXPECT_EQ(controller.ExitStatus(), app::Controller::kSuccess);
+        EXPECT_EQ(w.view.closed && w.user.ended, exit_at_once);
     }
-    EXPECT_EQ(run.log.entries.size(), logged);
-    EXPECT_THROW(run.form.DispatchCommand(1), platform::ProgramEnded);
-    EXPECT_TRUE(run.user.ended);
 }
 
 // Every operation of an update through every step, made to fail in turn:
@@ -221,12 +233,12 @@ TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
     World complete;
     Typical(complete);
     ASSERT_TRUE(complete.RunToBoundary());
-    ASSERT_GT(complete.host.OperationCount(), 40);
+    ASSERT_GT(complete.host.operations, 40);
 
-    for (long n = 1; n <= complete.host.OperationCount(); ++n) {
+    for (long n = 1; n <= complete.host.operations; ++n) {
         World w;
         Typical(w);
-        w.host.FailOperation(n);
+        w.host.fail_at = n;
         EXPECT_FALSE(w.RunToBoundary()) << n;
         // The failing operation is the last thing the host saw before the report.
         const std::string& report = w.user.messages.back();

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/view.h"
+#include "app/controller.h"
 #include "platform/host_runtime.h"
 
 namespace velno::fake {
@@ -46,6 +46,7 @@ struct DriveSpec {
     std::int32_t serial = 0x1A2B3C4D;
     std::uint64_t cluster_bytes = 1;  // each file takes whole clusters
     bool reports_space = true;
+    std::uint64_t capacity = std::uint64_t{1} << 40;
 };
 
 struct Node {
@@ -63,7 +64,6 @@ public:
     explicit FakeHost(CallLog& call_log) : log(call_log) {}
 
     void AddDrive(DriveSpec spec);
-    void RemoveDrive(const std::string& path);
     // Both create every missing folder above the path.
     void AddFolder(const std::string& path, unsigned attributes = 0);
     void AddFile(const std::string& path, std::string content, DateTime modified,
@@ -74,19 +74,13 @@ public:
     }
     bool HasFile(const std::string& path) const { return Find(path) && !Find(path)->folder; }
     bool HasFolder(const std::string& path) const { return Find(path) && Find(path)->folder; }
-    long OperationCount() const { return operations; }
-    // The Nth operation from now on (1 = the next) fails.
-    void FailOperation(long nth) { fail_at = operations + nth; }
-    // Copies fail once the drive's files would take more than this.
-    void SetCapacity(const std::string& drive, std::uint64_t bytes) { capacity[drive] = bytes; }
 
     CallLog& log;
     std::vector<DriveSpec> drives;
-    std::map<std::string, Node> nodes;  // by resolved, upper-cased path
-    std::map<std::string, std::uint64_t> capacity;
+    std::map<std::string, Node> nodes;   // by resolved, upper-cased path
     std::vector<std::string> requested;  // every path that reached an operation
     long operations = 0;
-    long fail_at = -1;
+    long fail_at = -1;        // the operation with this number fails
     int chunks_per_copy = 1;  // CopyFile calls its chunk callback between them
     bool removable = true;    // what PrepareForRemoval answers
 
@@ -175,8 +169,8 @@ private:
 // "Label1", "Command1(0)": the control's name in the call log.
 std::string ControlName(update::Control control);
 
-// A window that remembers what the logic did to it.
-class RecordingView : public app::View {
+// A window that remembers what the logic, or the controller, did to it.
+class RecordingView : public app::View, public app::FrontEnd {
 public:
     explicit RecordingView(CallLog& log);
 
@@ -196,12 +190,16 @@ public:
         progress_values.push_back(value);
     }
     float ProgressMax() override { return 100.0F; }
+    void SetBarPosition(int position) override { SetProgressValue(static_cast<float>(position)); }
+    void Show() override {}
+    void Close() override { closed = true; }
 
     bool Visible(update::Control control) const { return visible_.at(control); }
     bool Enabled(update::Control control) const { return enabled_.at(control); }
 
     std::string caption;
     std::vector<float> progress_values;
+    bool closed = false;
 
 private:
     CallLog& log_;
