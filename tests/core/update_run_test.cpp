@@ -1,8 +1,8 @@
 #include "core/world.h"
+#include "update/package_check.h"
 
 namespace velno::testing {
 namespace {
-
 using platform::kAttrHidden;
 using platform::kAttrSystem;
 
@@ -173,25 +173,6 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
 
-// A blank first line ends the list at once; a drive that cannot be
-// prepared for removal still gets its data written out. Without start-up
-// settings or images nothing is asked or created.
-TEST(UpdateRun, EmptyListStillShowsTheBarAtZeroAndCompletes) {
-    World w;
-    for (const char* absent :
-         {"E:\\system\\init\\startup.ini", "E:\\Veln4main.mem", "E:\\Veln4user.mem"}) {
-        w.host.Erase(absent);
-    }
-    w.PositionList("\r\n\\never.bin\r\n");
-    w.host.removable = false;
-    w.Run();
-    EXPECT_TRUE(w.user.messages.empty());
-    EXPECT_EQ(w.view.progress_values, std::vector<float>{0});
-    EXPECT_LT(w.log.Find("Show ProgressBar1"), w.log.Find("Hide ProgressBar1"));
-    EXPECT_FALSE(w.log.Contains("FileExists E:\\never.bin") || w.log.Contains("CreateFolder"));
-    w.ExpectState(kCompletedStillMounted);
-}
-
 // Through the controller: Exit in the ready window ends the program at once;
 // the window refuses to close while the run pumps events, and once the run is
 // complete only Exit or closing does anything.
@@ -254,6 +235,204 @@ TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
         EXPECT_FALSE(w.form.Completed() || w.form.Running()) << n;
         // An installed file is replaced in one step, never lost.
         EXPECT_NE(w.Content("E:\\system\\older.bin"), "<absent>") << n;
+    }
+}
+
+// An older or equally old saved image is replaced (read-only or not); a
+// newer one only when the user says Yes to the question.
+TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
+    struct Case {
+        int saved_time;
+        unsigned saved_attributes;
+        std::optional<Answer> answer;
+        bool replaced;
+    };
+    const Case cases[] = {{99, 0, {}, true},
+                          {100, platform::kAttrReadOnly, {}, true},
+                          {200, platform::kAttrReadOnly, Answer::kYes, true},
+                          {200, 0, Answer::kNo, false},
+                          {200, 0, Answer::kClosed, false}};
+    const std::string question(update::kOverwriteQuestion);
+    for (const Case& c : cases) {
+        World w;
+        w.PositionList("");
+        w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(c.saved_time),
+                       c.saved_attributes);
+        if (c.answer) {  // asked while the window says to wait
+            w.user.Answer(*c.answer, [&] { w.ExpectState(kPreparing); });
+        }
+        w.Run();
+        SCOPED_TRACE(c.saved_time);
+        EXPECT_EQ(w.user.messages, std::vector<std::string>(c.answer ? 1 : 0, question));
+        EXPECT_EQ(w.log.Contains("ShowMessage " + question + " |YesNo|none"), c.answer.has_value());
+        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4main.mem"),
+                  c.replaced ? "main image" : "saved");
+        EXPECT_EQ(w.Content("E:\\Veln4main.mem"), c.replaced ? "<absent>" : "main image");
+        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4user.mem"), "user image");
+        EXPECT_FALSE(w.log.Contains("CreateFolder"));
+        EXPECT_TRUE(w.form.Completed());
+    }
+}
+
+// The copies must fit in whole clusters before anything changes; the
+// message says what is needed and what is free.
+TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
+    constexpr std::size_t kCluster = 4096;
+    struct Case {
+        const char* what;
+        const char* list;
+        std::size_t capacity;  // clusters; the instrument starts with 6 taken
+        bool reports_space, completes;
+    };
+    const Case cases[] = {
+        {"fits exactly", "\\a.bin\r\n\\b.bin", 9, true, true},
+        {"one cluster short", "\\a.bin\r\n\\b.bin", 8, true, false},
+        {"no usable figure: not checked", "\\a.bin\r\n\\b.bin", 8, false, true},
+        {"a replaced file keeps its room while its copy is written", "\\system\\r.bin", 7, true,
+         false},
+        {"a replaced file and its copy fit", "\\system\\r.bin", 8, true, true},
+        {"missing, repeated, up-to-date and unread lines take nothing",
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, true}};
+    for (const Case& c : cases) {
+        World w;
+        w.host.drives.back() = {.cluster_bytes = kCluster,
+                                .reports_space = c.reports_space,
+                                .capacity = c.capacity * kCluster};
+        w.host.AddFile("E:\\system\\r.bin", std::string(8000, 'o'), At(1));
+        w.host.AddFile("E:\\system\\u.bin", "up to date", At(50));
+        w.Stage("a.bin", std::string(5000, 'a'), 50);  // two clusters
+        w.Stage("b.bin", "b", 50);
+        w.Stage("r.bin", std::string(2 * kCluster, 'r'), 50);
+        w.Stage("u.bin", "u", 50);
+        w.PositionList(c.list);
+        w.user.AnswerAlways(Answer::kOk);
+
+        EXPECT_EQ(w.RunToBoundary(), c.completes) << c.what;
+        // The check reads the list once before the run does.
+        EXPECT_EQ(w.log.Count("OpenTextInput"), int{c.reports_space} + int{c.completes}) << c.what;
+        if (!c.completes) {
+            EXPECT_TRUE(w.user.messages.back().ends_with("Nothing was changed.")) << c.what;
+            EXPECT_EQ(w.Attributes("E:\\system"), platform::kAttrHidden | platform::kAttrSystem);
+            EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini")) << c.what;
+            EXPECT_TRUE(w.host.HasFile("E:\\Veln4main.mem")) << c.what;
+        }
+    }
+
+    World w;
+    w.host.drives.back().capacity = 30 + 1280 * 1024;  // 1.25 MiB free beside the 30 bytes there
+    w.Stage("a.bin", std::string(3 * 1024 * 1024 + 1, 'a'), 50);
+    w.PositionList("\\a.bin");
+    w.user.AnswerAlways(Answer::kOk);
+    EXPECT_FALSE(w.RunToBoundary());
+    EXPECT_EQ(w.user.messages, std::vector<std::string>{
+                                   "There is not enough space on the instrument for this update."
+                                   "\n\nIt needs 3.1 MB but only 1.2 MB are free.\n\nNothing was "
+                                   "changed."});
+    EXPECT_TRUE(w.log.entries[w.log.entries.size() - 2].ends_with("|OK|critical"));
+}
+
+// Lines count up to the end or the first empty line; each entry pumps events
+// once (and once between the chunks of each copy) before its bar value. An
+// empty list still shows the bar at 0; here without start-up settings or
+// images, so nothing is asked or created, and on a drive that cannot be
+// prepared for removal, which still completes.
+TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
+    const std::tuple<const char*, long, std::vector<float>> cases[] = {
+        {"\\a.bin\r\n\\b.bin\r\n\\c.bin", 3, {0, 0, 33, 66}},
+        {"\\a.bin\n\\b.bin\n\\c.bin\n", 3, {0, 0, 33, 66}},
+        {"\\a.bin\r\n\\b.bin\r\n\\c.bin\r\n\r\n", 4, {0, 0, 25, 50, 75}},
+        {"\\a.bin\r\n\r\n\\c.bin\r\n", 2, {0, 0, 50}},
+        {"\r\n\\a.bin\r\n\\b.bin", 0, {0}},
+        {"", 0, {0}},
+        {"\xEF\xBB\xBF\\a.bin", 1, {0, 0}}};
+    for (const auto& [text, entries, bar] : cases) {
+        World w;
+        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+            w.Stage(name, "new", 50);
+        }
+        w.PositionList(text);
+        w.host.chunks_per_copy = 3;
+        w.host.removable = entries > 0;
+        for (const char* name :
+             {"\\system\\init\\startup.ini", "\\Veln4main.mem", "\\Veln4user.mem"}) {
+            if (entries == 0) {
+                w.host.Erase(std::string("E:") + name);
+            }
+        }
+        std::vector<std::size_t> values_at_pump;
+        w.user.on_pump = [&] { values_at_pump.push_back(w.view.progress_values.size()); };
+        w.Run();
+        EXPECT_EQ(w.log.Count("PumpEvents"), entries + 2 * w.log.Count("CopyFile")) << text;
+        EXPECT_EQ(w.view.progress_values, bar) << text;
+        // After the 0 shown with the bar, before the entry's own value.
+        EXPECT_EQ(values_at_pump.empty() ? 1 : values_at_pump.front(), 1U) << text;
+        EXPECT_EQ(w.host.HasFile("E:\\c.bin"), entries >= 3) << text;
+        EXPECT_EQ(w.log.Contains("FileExists E:\\a.bin"), entries > 0) << text;
+        EXPECT_EQ(w.log.Contains("CreateFolder"), entries > 0) << text;  // OldRel
+        EXPECT_TRUE(w.user.messages.empty());
+        w.ExpectState(entries > 0 ? kCompleted : kCompletedStillMounted);
+    }
+}
+
+using update::LineEnds;
+
+// Each entry's target and flags, the groups naming one staged file, the
+// unread lines and the bytes to copy, as one comparable text.
+std::string Summary(const update::PackageCheck& check) {
+    std::string text;
+    for (const update::CheckedEntry& e : check.entries) {
+        text += e.target + (e.clamped ? " clamped" : "") + (e.trailing_blanks ? " blanks" : "") +
+                (e.missing ? " missing" : "") + "; ";
+    }
+    for (const std::vector<long>& lines : check.same_staged_file) {
+        text += "same";
+        for (const long line : lines) {
+            text.append(" ").append(std::to_string(line));
+        }
+        text += "; ";
+    }
+    return text + "unread " + std::to_string(check.unread_lines) + ", " +
+           std::to_string(check.total_bytes) + " bytes";
+}
+
+// Each package stages a.bin, b.bin and c.bin (5 bytes each); no text: the
+// package has no position list.
+TEST(PackageCheck, ReportsWhatTheListWouldDo) {
+    struct Case {
+        const char* text;
+        LineEnds ends;
+        std::string summary;
+    };
+    const Case cases[] = {
+        {"\\system\\a.bin\r\n-\\system\\old.bin\r\n\\b.bin", LineEnds::kCrLf,
+         "\\system\\a.bin; \\system\\old.bin; \\b.bin; unread 0, 10 bytes"},
+        {"\\x\\a.bin\n\\..\\..\\c.bin\n\\y\\A.BIN\n\\z.bin\n-\\..\\old\n\n\\never.bin\n\\more.bin",
+         LineEnds::kLf,
+         "\\x\\a.bin; \\c.bin clamped; \\y\\A.BIN; \\z.bin missing; \\old clamped; ; same 1 3; "
+         "unread 2, 15 bytes"},
+        {"\\data \\a.bin\r\\data.\\b.bin\r\n\\sys\\\r", LineEnds::kMixed,
+         "\\data\\a.bin blanks; \\data\\b.bin blanks; ; unread 0, 10 bytes"},
+        {"\r\n\\a.bin\r\n\\b.bin", LineEnds::kCrLf, "unread 2, 0 bytes"},
+        {nullptr, LineEnds::kNone, "unread 0, 0 bytes"}};
+    for (const Case& c : cases) {
+        World w;
+        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+            w.Stage(name, "new " + std::string(1, name[0]), 50);
+        }
+        if (c.text != nullptr) {
+            w.PositionList(c.text);
+        }
+        const auto fs = w.host.CreateFileSystemObject("Scripting.FileSystemObject");
+        const auto size_of = [&w](const std::string& path) { return w.Content(path).size(); };
+        const update::PackageCheck check = update::CheckPackage(
+            w.host, *fs, "C:\\Upd\\mtmp\\", size_of, c.text == nullptr ? "" : c.text);
+        EXPECT_EQ(Summary(check), c.summary);
+        EXPECT_EQ(check.line_ends, c.ends) << c.summary;
+        EXPECT_EQ(check.NotFound(),
+                  c.text == nullptr || c.summary.find("missing") != std::string::npos)
+            << c.summary;
+        EXPECT_FALSE(w.log.Contains("CopyFile") || w.log.Contains("CreateFolder") ||
+                     w.log.Contains("DeleteFile"));
     }
 }
 
