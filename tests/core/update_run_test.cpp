@@ -27,9 +27,9 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
         bool position_list, folder_as_list;
         std::string message;
     };
-    for (const Case& c : {Case{false, false, std::string(update::kPositionFileNotFound)},
-                          Case{false, true, std::string(update::kPositionFileNotFound)},
-                          Case{true, false, std::string(update::kSystemFolderNotFound)}}) {
+    for (const Case& c : {Case{false, false, "Position file not found "},
+                          Case{false, true, "Position file not found "},
+                          Case{true, false, "System folder not found !"}}) {
         World w;
         if (c.folder_as_list) {
             w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
@@ -49,24 +49,6 @@ TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
         EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.position_list);  // list first
         w.ExpectState(kPreparing);
         EXPECT_FALSE(w.form.Running());
-    }
-}
-
-TEST(UpdateRun, SystemFolderAttributesAreClearedThenSetToHiddenSystem) {
-    const std::pair<unsigned, bool> cases[] = {{platform::kAttrReadOnly, true},
-                                               {0, false},
-                                               {kAttrHidden | kAttrSystem, true},
-                                               {16, false}};
-    for (const auto& [before, cleared] : cases) {
-        World w;
-        w.PositionList("");
-        w.host.AddFolder("E:\\system", before);
-        w.Run();
-        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), cleared) << before;
-        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem) << before;
-        if (cleared) {  // before anything else on the instrument changes
-            EXPECT_LT(w.log.Find("SetAttributes 0"), w.log.Find("RemoveFile"));
-        }
     }
 }
 
@@ -167,8 +149,8 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     EXPECT_TRUE(w.host.HasFolder("E:\\system\\data\\deep"));  // created before the look-up
     // " -\keep.bin" starts with a blank: an install entry, not a delete.
     EXPECT_EQ(w.Content("E:\\keep.bin"), "keep");
-    EXPECT_EQ(w.user.messages, (std::vector<std::string>{update::MissingFileMessage("missing.bin"),
-                                                         update::MissingFileMessage("keep.bin")}));
+    EXPECT_EQ(w.user.messages,
+              (std::vector<std::string>{"File missing.bin not found", "File keep.bin not found"}));
     EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
@@ -239,23 +221,29 @@ TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
 }
 
 // An older or equally old saved image is replaced (read-only or not); a
-// newer one only when the user says Yes to the question.
+// newer one only when the user says Yes to the question. First of all the
+// system folder loses any protecting bit (16 protects nothing); it ends
+// hidden and system.
 TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
     struct Case {
         int saved_time;
         unsigned saved_attributes;
         std::optional<Answer> answer;
         bool replaced;
+        unsigned system_folder;
+        bool cleared;
     };
-    const Case cases[] = {{99, 0, {}, true},
-                          {100, platform::kAttrReadOnly, {}, true},
-                          {200, platform::kAttrReadOnly, Answer::kYes, true},
-                          {200, 0, Answer::kNo, false},
-                          {200, 0, Answer::kClosed, false}};
-    const std::string question(update::kOverwriteQuestion);
+    const Case cases[] = {
+        {99, 0, {}, true, platform::kAttrReadOnly, true},
+        {100, platform::kAttrReadOnly, {}, true, 0, false},
+        {200, platform::kAttrReadOnly, Answer::kYes, true, kAttrHidden | kAttrSystem, true},
+        {200, 0, Answer::kNo, false, 16, false},
+        {200, 0, Answer::kClosed, false, kAttrSystem, true}};
+    const std::string question = "Software file is older than saved one , OverWrite saved ??";
     for (const Case& c : cases) {
         World w;
         w.PositionList("");
+        w.host.AddFolder("E:\\system", c.system_folder);
         w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(c.saved_time),
                        c.saved_attributes);
         if (c.answer) {  // asked while the window says to wait
@@ -271,6 +259,11 @@ TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
         EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4user.mem"), "user image");
         EXPECT_FALSE(w.log.Contains("CreateFolder"));
         EXPECT_TRUE(w.form.Completed());
+        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), c.cleared);
+        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem);
+        if (c.cleared) {  // before anything else on the instrument changes
+            EXPECT_LT(w.log.Find("SetAttributes 0"), w.log.Find("RemoveFile"));
+        }
     }
 }
 
