@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "core/window_states.h"
 #include "fake/fake_host.h"
 #include "update/messages.h"
 
@@ -15,21 +16,6 @@ namespace velno::testing {
 using fake::At;
 using platform::Answer;
 using update::Control;
-
-// The window's states: which controls each shows and enables, one character
-// per control in the order of Control, x for yes. A completed run says below
-// the closing instructions whether the drive was removed.
-struct WindowState {
-    const char* name;
-    std::string_view visible, enabled;
-};
-
-inline constexpr WindowState kReady{"Ready", "...x.xx..", "xxxxxxxxx"};
-inline constexpr WindowState kPreparing{"Running, preparing", ".xx..xx..", "xxxxx..xx"};
-inline constexpr WindowState kPositionList{"Running, position list", ".xx.xxx..", "xxxxx..xx"};
-inline constexpr WindowState kCompleted{"Completed", "x....xxx.", "xxxxx.xxx"};
-inline constexpr WindowState kCompletedStillMounted{"Completed, still mounted", "x....xx.x",
-                                                    "xxxxx.xxx"};
 
 struct World : fake::Instrument {
     using Instrument::Instrument;
@@ -54,9 +40,8 @@ struct World : fake::Instrument {
 
     void ExpectState(const WindowState& state) const {
         for (const app::ControlDescription& c : app::Form1Description().controls) {
-            const std::size_t i = app::IndexOf(c.id);
-            EXPECT_EQ(view.Visible(c.id), state.visible.at(i) == 'x') << state.name << c.name;
-            EXPECT_EQ(view.Enabled(c.id), state.enabled.at(i) == 'x') << state.name << c.name;
+            EXPECT_EQ(view.Visible(c.id), state.Visible(c.id)) << state.name << " " << c.name;
+            EXPECT_EQ(view.Enabled(c.id), state.Enabled(c.id)) << state.name << " " << c.name;
         }
     }
 };

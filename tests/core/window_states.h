@@ -1,0 +1,31 @@
+#pragma once
+
+// The window's states: which controls each shows and enables. A completed
+// run says below the closing instructions whether the drive was removed.
+
+#include <string_view>
+
+#include "app/window_description.h"
+
+namespace velno::testing {
+
+struct WindowState {
+    const char* name;
+    // One character per control in the order of Control (Label1, Label2,
+    // Label3, Label4, ProgressBar1, "Start Updating", "Exit", Label5,
+    // Label6): x for yes.
+    std::string_view visible;
+    std::string_view enabled;
+
+    bool Visible(app::Control c) const { return visible.at(app::IndexOf(c)) == 'x'; }
+    bool Enabled(app::Control c) const { return enabled.at(app::IndexOf(c)) == 'x'; }
+};
+
+inline constexpr WindowState kReady{"Ready", "...x.xx..", "xxxxxxxxx"};
+inline constexpr WindowState kPreparing{"Running, preparing", ".xx..xx..", "xxxxx..xx"};
+inline constexpr WindowState kPositionList{"Running, position list", ".xx.xxx..", "xxxxx..xx"};
+inline constexpr WindowState kCompleted{"Completed", "x....xxx.", "xxxxx.xxx"};
+inline constexpr WindowState kCompletedStillMounted{"Completed, still mounted", "x....xx.x",
+                                                    "xxxxx.xxx"};
+
+}  // namespace velno::testing
