@@ -20,38 +20,6 @@ const std::tuple<const char*, const char*, int, unsigned, const char*> kInstalle
     {"later", "kept later", 51, 0, "kept later"},
     {"locked", "old locked", 1, platform::kAttrReadOnly, "new locked"}};
 
-// A position file that is missing or a folder, or a missing system folder,
-// ends the program before anything on the instrument changes.
-TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
-    struct Case {
-        bool position_list, folder_as_list;
-        std::string message;
-    };
-    for (const Case& c : {Case{false, false, "Position file not found "},
-                          Case{false, true, "Position file not found "},
-                          Case{true, false, "System folder not found !"}}) {
-        World w;
-        if (c.folder_as_list) {
-            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
-        }
-        if (c.position_list) {
-            w.PositionList("\\a.bin\r\n");
-            w.host.Erase("E:\\system");
-        }
-        w.Detect();
-        const auto before = w.host.nodes;
-        w.user.Answer(Answer::kOk);
-        EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
-        EXPECT_EQ(w.user.messages, std::vector<std::string>{c.message});
-        EXPECT_TRUE(w.log.Contains("ShowMessage " + c.message + " |OK|critical"));
-        EXPECT_TRUE(w.host.nodes == before) << c.message;
-        EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
-        EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.position_list);  // list first
-        w.ExpectState(kPreparing);
-        EXPECT_FALSE(w.form.Running());
-    }
-}
-
 // An update through every step. Only visible or read-only Veln4*.mem files
 // in the root move into a backup folder created once. The list installs into
 // new folders (every missing level, top down, trimmed as Windows trims
@@ -155,26 +123,49 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
 
-// Through the controller: Exit in the ready window ends the program at once;
-// the window refuses to close while the run pumps events, and once the run is
-// complete only Exit or closing does anything.
+// Through the controller. Exit in the ready window ends the program at once,
+// with success. A missing position file (or a folder in its place) or, looked
+// for next, a missing system folder ends it after one critical message, with
+// failure and the instrument unchanged. Meanwhile, and while a run pumps
+// events, the window refuses to close; once the run is complete only Exit or
+// closing does anything.
 TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
-    for (const bool exit_at_once : {true, false}) {
+    struct Case {
+        int press;
+        const char* list;
+        bool list_is_folder, system_folder;
+        const char* message;
+    };
+    const Case cases[] = {{1, "\\a.bin", false, true, nullptr},
+                          {0, nullptr, false, true, "Position file not found "},
+                          {0, nullptr, true, true, "Position file not found "},
+                          {0, "\\a.bin", false, false, "System folder not found !"},
+                          {0, "\\a.bin", false, true, nullptr}};
+    for (const Case& c : cases) {
         World w;
-        w.PositionList("\\a.bin");
         w.Stage("a.bin", "new a", 50);
+        if (c.list != nullptr) {
+            w.PositionList(c.list);
+        }
+        if (c.list_is_folder) {
+            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
+        }
+        if (!c.system_folder) {
+            w.host.Erase("E:\\system");
+        }
         app::Controller controller(w.host, w.user, w.view);
         std::vector<bool> may_close;
         w.user.on_pump = [&] { may_close.push_back(controller.CloseRequested()); };
+        w.user.Answer(Answer::kOk, [&] {
+            w.ExpectState(kPreparing);
+            may_close.push_back(controller.CloseRequested());
+        });
         ASSERT_TRUE(controller.Start());
         const auto before = w.host.nodes;
-        if (exit_at_once) {
-            controller.Press(1);
-            EXPECT_TRUE(w.host.nodes == before);
-            EXPECT_FALSE(w.log.Contains("ApplicationFolder"));
-        } else {
-            controller.Press(0);
-            EXPECT_EQ(may_close, std::vector<bool>{false});  // one entry, one pump
+        controller.Press(c.press);
+        const bool completed = c.press == 0 && c.message == nullptr;
+        EXPECT_EQ(may_close, std::vector<bool>(c.press == 0, false)) << c.message;
+        if (completed) {
             const std::size_t logged = w.log.entries.size();
             for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
                 controller.Press(index);
@@ -182,10 +173,21 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
             EXPECT_EQ(w.log.entries.size(), logged);
             EXPECT_FALSE(controller.Ended());
             EXPECT_TRUE(controller.CloseRequested());
+        } else {
+            EXPECT_TRUE(w.host.nodes == before) << c.message;
+            EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
         }
+        EXPECT_EQ(w.user.messages.size(), c.message == nullptr ? 0U : 1U);
+        EXPECT_EQ(w.log.Contains("ShowMessage " + std::string(c.message ? c.message : "") +
+                                 " |OK|critical"),
+                  c.message != nullptr);
+        EXPECT_EQ(w.log.Contains("ApplicationFolder"), c.press == 0);
+        EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.press == 0 && c.list);
         EXPECT_TRUE(controller.Ended());
-        EXPECT_EQ(controller.ExitStatus(), app::Controller::kSuccess);
-        EXPECT_EQ(w.view.closed && w.user.ended, exit_at_once);
+        EXPECT_EQ(controller.ExitStatus(),
+                  c.message ? app::Controller::kFailure : app::Controller::kSuccess);
+        EXPECT_EQ(w.view.closed && w.user.ended, !completed);
+        EXPECT_FALSE(controller.Form().Running());
     }
 }
 
