@@ -1,6 +1,5 @@
 #include "fake/fake_host.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "app/window_description.h"
@@ -68,19 +67,14 @@ struct FakeDrive : platform::Drive {
     std::string RootFolder() override { return Spec("RootFolder").path + "\\"; }
     platform::VolumeSpace Space() override {
         const DriveSpec& drive = Spec("Space");
-        const std::uint64_t total = drive.reports_space ? drive.capacity : 0;
         const std::uint64_t used = UsedBytes(host, drive);
-        return {.total_bytes = total,
-                .free_bytes = total > used ? total - used : 0,
+        return {.total_bytes = drive.capacity,
+                .free_bytes = drive.capacity > used ? drive.capacity - used : 0,
                 .cluster_bytes = drive.cluster_bytes};
     }
     const DriveSpec& Spec(const char* property) {
         host.Begin(property, {path});
-        const DriveSpec* drive = DriveOf(host, path);
-        if (drive == nullptr) {
-            throw PlatformError(property, {path}, "The device is not ready.");
-        }
-        return *drive;
+        return *DriveOf(host, path);  // drives are never taken away
     }
     FakeHost& host;
     std::string path;
@@ -169,21 +163,6 @@ std::string Resolve(const std::string& path) {
 }
 
 std::string Key(const std::string& path) { return platform::FoldCase(Resolve(path)); }
-
-long CallLog::Find(const std::string& prefix, std::size_t from) const {
-    for (std::size_t i = from; i < entries.size(); ++i) {
-        if (entries[i].starts_with(prefix)) {
-            return static_cast<long>(i);
-        }
-    }
-    return -1;
-}
-
-long CallLog::Count(const std::string& prefix) const {
-    return static_cast<long>(
-        std::count_if(entries.begin(), entries.end(),
-                      [&](const std::string& e) { return e.starts_with(prefix); }));
-}
 
 void FakeHost::AddDrive(DriveSpec spec) {
     drives.push_back(spec);
@@ -288,18 +267,14 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    std::string name(c.name);
-    if (c.index >= 0) {
-        name.append("(").append(std::to_string(c.index)).append(")");
-    }
-    return name;
+    return std::string(c.name).append(c.index < 0 ? "" : "(" + std::to_string(c.index) + ")");
 }
 
 RecordingView::RecordingView(CallLog& log)
-    : caption(app::Form1Description().creation_title), log_(log) {
+    : log_(log), caption(app::Form1Description().creation_title) {
     for (const app::ControlDescription& control : app::Form1Description().controls) {
-        visible_[control.id] = control.visible_at_creation;
-        enabled_[control.id] = control.enabled_at_creation;
+        visible[control.id] = control.visible_at_creation;
+        enabled[control.id] = control.enabled_at_creation;
     }
 }
 

@@ -4,6 +4,7 @@
 // attributes and times, a log of every call in order, scripted answers to
 // message boxes, and injected failures.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -32,9 +33,18 @@ std::string Key(const std::string& path);
 struct CallLog {
     std::vector<std::string> entries;
     // Index of the first entry from `from` on that starts with the text, or -1.
-    long Find(const std::string& prefix, std::size_t from = 0) const;
+    long Find(const std::string& prefix, std::size_t from = 0) const {
+        for (; from < entries.size(); ++from) {
+            if (entries[from].starts_with(prefix)) {
+                return static_cast<long>(from);
+            }
+        }
+        return -1;
+    }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
-    long Count(const std::string& prefix) const;
+    long Count(const std::string& prefix) const {
+        return std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); });
+    }
 };
 
 struct DriveSpec {
@@ -44,9 +54,8 @@ struct DriveSpec {
     std::string label = "VELNO";
     std::string file_system = "FAT32";
     std::int32_t serial = 0x1A2B3C4D;
-    std::uint64_t cluster_bytes = 1;  // each file takes whole clusters
-    bool reports_space = true;
-    std::uint64_t capacity = std::uint64_t{1} << 40;
+    std::uint64_t cluster_bytes = 1;                  // each file takes whole clusters
+    std::uint64_t capacity = std::uint64_t{1} << 40;  // 0: the volume reports no figure
 };
 
 struct Node {
@@ -150,17 +159,14 @@ public:
         }
     }
 
-    std::vector<std::string> messages;  // every text shown, in order
-    std::function<void()> on_pump;      // runs at every PumpEvents
-    bool ended = false;
-
-protected:
     void OnEndProgram() override {
         log_.entries.push_back("EndProgram");
         ended = true;
     }
 
-private:
+    std::vector<std::string> messages;  // every text shown, in order
+    std::function<void()> on_pump;      // runs at every PumpEvents
+    bool ended = false;
     CallLog& log_;
     std::deque<std::pair<platform::Answer, std::function<void()>>> answers_;
     std::optional<platform::Answer> default_answer_;
@@ -170,20 +176,19 @@ private:
 std::string ControlName(update::Control control);
 
 // A window that remembers what the logic, or the controller, did to it.
-class RecordingView : public app::View, public app::FrontEnd {
-public:
+struct RecordingView : app::View, app::FrontEnd {
     explicit RecordingView(CallLog& log);
 
     void SetCaption(const std::string& text) override {
         log_.entries.push_back("Caption " + (caption = text));
     }
-    void SetVisible(update::Control control, bool visible) override {
-        log_.entries.push_back((visible ? "Show " : "Hide ") + ControlName(control));
-        visible_[control] = visible;
+    void SetVisible(update::Control control, bool on) override {
+        log_.entries.push_back((on ? "Show " : "Hide ") + ControlName(control));
+        visible[control] = on;
     }
-    void SetEnabled(update::Control control, bool enabled) override {
-        log_.entries.push_back((enabled ? "Enable " : "Disable ") + ControlName(control));
-        enabled_[control] = enabled;
+    void SetEnabled(update::Control control, bool on) override {
+        log_.entries.push_back((on ? "Enable " : "Disable ") + ControlName(control));
+        enabled[control] = on;
     }
     void SetProgressValue(float value) override {
         log_.entries.push_back("Value " + std::to_string(static_cast<int>(value)));
@@ -194,17 +199,11 @@ public:
     void Show() override {}
     void Close() override { closed = true; }
 
-    bool Visible(update::Control control) const { return visible_.at(control); }
-    bool Enabled(update::Control control) const { return enabled_.at(control); }
-
+    CallLog& log_;
     std::string caption;
+    std::map<update::Control, bool> visible, enabled;
     std::vector<float> progress_values;
     bool closed = false;
-
-private:
-    CallLog& log_;
-    std::map<update::Control, bool> visible_;
-    std::map<update::Control, bool> enabled_;
 };
 
 // A typical instrument: drive E: with a protected system folder, start-up
