@@ -320,7 +320,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
                                    "There is not enough space on the instrument for this update."
                                    "\n\nIt needs 3.1 MB but only 1.2 MB are free.\n\nNothing was "
                                    "changed."});
-    EXPECT_TRUE(w.log.entries[w.log.entries.size() - 2].ends_with("|OK|critical"));
+    EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical"));
 }
 
 // Lines count up to the end or the first empty line; each entry pumps events

@@ -159,10 +159,7 @@ public:
         }
     }
 
-    void OnEndProgram() override {
-        log_.entries.push_back("EndProgram");
-        ended = true;
-    }
+    void OnEndProgram() override { ended = true; }
 
     std::vector<std::string> messages;  // every text shown, in order
     std::function<void()> on_pump;      // runs at every PumpEvents
