@@ -267,7 +267,11 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    return std::string(c.name).append(c.index < 0 ? "" : "(" + std::to_string(c.index) + ")");
+    std::string name(c.name);  // appended: a concatenation here upsets mingw's -Wrestrict
+    if (c.index >= 0) {
+        name.append("(").append(std::to_string(c.index)).append(")");
+    }
+    return name;
 }
 
 RecordingView::RecordingView(CallLog& log)

@@ -43,7 +43,8 @@ struct CallLog {
     }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
     long Count(const std::string& prefix) const {
-        return std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); });
+        return static_cast<long>(
+            std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
     }
 };
 
