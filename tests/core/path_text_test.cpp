@@ -68,10 +68,10 @@ TEST(TextInput, EveryKindOfLineEndEndsALineAcrossChunks) {
 }
 
 TEST(TextInput, InvalidUtf8IsReadAsWindows1252) {
-    // Valid UTF-8 stays as it is, with the lowest and highest lead bytes of
-    // two- and four-byte sequences.
+    // Valid UTF-8 stays as it is: the lowest and highest lead bytes, the
+    // smallest two-byte character.
     EXPECT_EQ(DecodeText("\\d\xC3\xA9j\xE2\x82\xAC"), "\\d\xC3\xA9j\xE2\x82\xAC");
-    EXPECT_EQ(DecodeText("\xC2\xA0\xDF\xBF"), "\xC2\xA0\xDF\xBF");
+    EXPECT_EQ(DecodeText("\xC2\x80\xDF\xBF\xEF\xBF\xBD"), "\xC2\x80\xDF\xBF\xEF\xBF\xBD");
     EXPECT_EQ(DecodeText("\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF"), "\xF0\x9F\x8E\xB9\xF4\x8F\xBF\xBF");
     // Lone bytes: e acute, euro sign, a byte the code page leaves undefined.
     EXPECT_EQ(DecodeText("caf\xE9"), "caf\xC3\xA9");
