@@ -82,6 +82,8 @@ TEST(WindowDescription, EveryTextIsExact) {
          "keyboard then on again by holding down  F6 tab for 3 seconds. While the update routine "
          "is running , the leds at the right side will flash . The keyboard will reboot "
          "automatically when completed ."},
+        {text(Control::kLabel5), "The VELNO has been safely removed : you may unplug it now ."},
+        {text(Control::kLabel6), "All data is written, but the VELNO volume is still mounted ."},
         {text(Control::kProgressBar1), ""},
     };
     for (const auto& [actual, expected] : texts) {
