@@ -2,8 +2,8 @@
 
 namespace velno::testing {
 namespace {
-
-const std::string kNotFound(app::kNotFoundMessage);
+const std::string kNotFound = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
+const std::string kCaption = "VELNO4 updater     Serial N.  ";  // then the serial number
 
 // The first drive in list order that qualifies wins; a drive that fails one
 // property is asked no more.
@@ -24,7 +24,7 @@ TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     }
     const std::vector<std::string> expected = {
         "DriveType H:",  "IsReady H:",      "VolumeName H:",
-        "FileSystem H:", "SerialNumber H:", "Caption " + std::string(app::kCaptionPrefix) + "ABCD",
+        "FileSystem H:", "SerialNumber H:", "Caption " + kCaption + "ABCD",
         "Path H:",       "RootFolder H:"};
     const long first = w.log.Find("DriveType H:");
     ASSERT_GE(first, 0);
@@ -42,13 +42,14 @@ TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
     w.host.AddDrive({.path = "E:", .type = platform::kDriveRemovable});  // but removable
     w.user.Answer(Answer::kRetry);
     // The user connects the instrument, then presses Retry.
-    w.user.Answer(Answer::kRetry, [&] { w.host.AddDrive({.path = "F:", .serial = 0x7F}); });
+    w.user.Answer(Answer::kRetry,
+                  [&] { w.host.AddDrive({.path = "F:", .serial = INT32_MIN + 0x7F}); });
     w.Detect();
     EXPECT_EQ(w.user.messages, std::vector<std::string>(2, kNotFound));
     EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
               "ShowMessage " + kNotFound + " |RetryCancel|none");
     EXPECT_EQ(w.form.Instrument().drive_path, "F:");
-    EXPECT_EQ(w.view.caption, std::string(app::kCaptionPrefix) + "7F");
+    EXPECT_EQ(w.view.caption, kCaption + "8000007F");
     EXPECT_EQ(w.log.Count("Drives.Walk"), 3);
     EXPECT_EQ(w.log.Count("Drives"), 4);        // the collection once, walked thrice
     EXPECT_EQ(w.log.Count("DriveType E:"), 3);  // every property read afresh
@@ -60,6 +61,33 @@ TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
         EXPECT_TRUE(gone.user.ended);
         EXPECT_EQ(gone.form.Instrument().drive_path, "");
         EXPECT_FALSE(gone.log.Contains("Caption"));
+    }
+}
+
+// The window's texts, exact to every blank (the messages' texts are checked
+// where they are shown).
+TEST(WindowDescription, EveryTextIsExact) {
+    const auto& form = app::Form1Description();
+    const auto text = [&form](Control c) { return std::string(form.Of(c).text); };
+    const std::pair<std::string, std::string_view> texts[] = {
+        {std::string(form.creation_title), "VELNO5 updater"},
+        {text(Control::kStartButton), "Start Updating"},
+        {text(Control::kExitButton), "Exit"},
+        {text(Control::kLabel4), "The start setup will be changed as factory default"},
+        {text(Control::kLabel2), "PLEASE WAIT"},
+        {text(Control::kLabel3),
+         "WARNING : DO NOT TURN OFF THE KEYBOARD UNTIL THE UPDATE OPERATION WILL BE COMPLETED"},
+        {text(Control::kLabel1),
+         "Now you are ready to update your VELNO . Please disconnect the USB cable , turn off the "
+         "keyboard then on again by holding down  F6 tab for 3 seconds. While the update routine "
+         "is running , the leds at the right side will flash . The keyboard will reboot "
+         "automatically when completed ."},
+        {text(Control::kLabel5), "The VELNO has been safely removed : you may unplug it now ."},
+        {text(Control::kLabel6), "All data is written, but the VELNO volume is still mounted ."},
+        {text(Control::kProgressBar1), ""},
+    };
+    for (const auto& [actual, expected] : texts) {
+        EXPECT_EQ(actual, expected);
     }
 }
 

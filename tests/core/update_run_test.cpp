@@ -1,8 +1,8 @@
 #include "core/world.h"
+#include "update/package_check.h"
 
 namespace velno::testing {
 namespace {
-
 using platform::kAttrHidden;
 using platform::kAttrSystem;
 
@@ -19,56 +19,6 @@ const std::tuple<const char*, const char*, int, unsigned, const char*> kInstalle
     {"same", "kept same", 50, 0, "kept same"},
     {"later", "kept later", 51, 0, "kept later"},
     {"locked", "old locked", 1, platform::kAttrReadOnly, "new locked"}};
-
-// A position file that is missing or a folder, or a missing system folder,
-// ends the program before anything on the instrument changes.
-TEST(UpdateRun, AMissingPreconditionEndsTheProgramWithTheInstrumentUnchanged) {
-    struct Case {
-        bool position_list, folder_as_list;
-        std::string message;
-    };
-    for (const Case& c : {Case{false, false, std::string(update::kPositionFileNotFound)},
-                          Case{false, true, std::string(update::kPositionFileNotFound)},
-                          Case{true, false, std::string(update::kSystemFolderNotFound)}}) {
-        World w;
-        if (c.folder_as_list) {
-            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
-        }
-        if (c.position_list) {
-            w.PositionList("\\a.bin\r\n");
-            w.host.Erase("E:\\system");
-        }
-        w.Detect();
-        const auto before = w.host.nodes;
-        w.user.Answer(Answer::kOk);
-        EXPECT_THROW(w.form.DispatchCommand(0), platform::ProgramEnded);
-        EXPECT_EQ(w.user.messages, std::vector<std::string>{c.message});
-        EXPECT_TRUE(w.log.Contains("ShowMessage " + c.message + " |OK|critical"));
-        EXPECT_TRUE(w.host.nodes == before) << c.message;
-        EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
-        EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.position_list);  // list first
-        w.ExpectState(kPreparing);
-        EXPECT_FALSE(w.form.Running());
-    }
-}
-
-TEST(UpdateRun, SystemFolderAttributesAreClearedThenSetToHiddenSystem) {
-    const std::pair<unsigned, bool> cases[] = {{platform::kAttrReadOnly, true},
-                                               {0, false},
-                                               {kAttrHidden | kAttrSystem, true},
-                                               {16, false}};
-    for (const auto& [before, cleared] : cases) {
-        World w;
-        w.PositionList("");
-        w.host.AddFolder("E:\\system", before);
-        w.Run();
-        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), cleared) << before;
-        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem) << before;
-        if (cleared) {  // before anything else on the instrument changes
-            EXPECT_LT(w.log.Find("SetAttributes 0"), w.log.Find("RemoveFile"));
-        }
-    }
-}
 
 // An update through every step. Only visible or read-only Veln4*.mem files
 // in the root move into a backup folder created once. The list installs into
@@ -167,51 +117,78 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     EXPECT_TRUE(w.host.HasFolder("E:\\system\\data\\deep"));  // created before the look-up
     // " -\keep.bin" starts with a blank: an install entry, not a delete.
     EXPECT_EQ(w.Content("E:\\keep.bin"), "keep");
-    EXPECT_EQ(w.user.messages, (std::vector<std::string>{update::MissingFileMessage("missing.bin"),
-                                                         update::MissingFileMessage("keep.bin")}));
+    EXPECT_EQ(w.user.messages,
+              (std::vector<std::string>{"File missing.bin not found", "File keep.bin not found"}));
     EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
     EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
 
-// A blank first line ends the list at once; a drive that cannot be
-// prepared for removal still gets its data written out. Without start-up
-// settings or images nothing is asked or created.
-TEST(UpdateRun, EmptyListStillShowsTheBarAtZeroAndCompletes) {
-    World w;
-    for (const char* absent :
-         {"E:\\system\\init\\startup.ini", "E:\\Veln4main.mem", "E:\\Veln4user.mem"}) {
-        w.host.Erase(absent);
+// Through the controller. Exit in the ready window ends the program at once,
+// with success. A missing position file (or a folder in its place) or, looked
+// for next, a missing system folder ends it after one critical message, with
+// failure and the instrument unchanged. Meanwhile, and while a run pumps
+// events, the window refuses to close; once the run is complete only Exit or
+// closing does anything.
+TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
+    struct Case {
+        int press;
+        const char* list;
+        bool list_is_folder, system_folder;
+        const char* message;
+    };
+    const Case cases[] = {{1, "\\a.bin", false, true, nullptr},
+                          {0, nullptr, false, true, "Position file not found "},
+                          {0, nullptr, true, true, "Position file not found "},
+                          {0, "\\a.bin", false, false, "System folder not found !"},
+                          {0, "\\a.bin", false, true, nullptr}};
+    for (const Case& c : cases) {
+        World w;
+        w.Stage("a.bin", "new a", 50);
+        if (c.list != nullptr) {
+            w.PositionList(c.list);
+        }
+        if (c.list_is_folder) {
+            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
+        }
+        if (!c.system_folder) {
+            w.host.Erase("E:\\system");
+        }
+        app::Controller controller(w.host, w.user, w.view);
+        std::vector<bool> may_close;
+        w.user.on_pump = [&] { may_close.push_back(controller.CloseRequested()); };
+        w.user.Answer(Answer::kOk, [&] {
+            w.ExpectState(kPreparing);
+            may_close.push_back(controller.CloseRequested());
+        });
+        ASSERT_TRUE(controller.Start());
+        const auto before = w.host.nodes;
+        controller.Press(c.press);
+        const bool completed = c.press == 0 && c.message == nullptr;
+        EXPECT_EQ(may_close, std::vector<bool>(c.press == 0, false)) << c.message;
+        if (completed) {
+            const std::size_t logged = w.log.entries.size();
+            for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
+                controller.Press(index);
+            }
+            EXPECT_EQ(w.log.entries.size(), logged);
+            EXPECT_FALSE(controller.Ended());
+            EXPECT_TRUE(controller.CloseRequested());
+        } else {
+            EXPECT_TRUE(w.host.nodes == before) << c.message;
+            EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
+        }
+        EXPECT_EQ(w.user.messages.size(), c.message == nullptr ? 0U : 1U);
+        EXPECT_EQ(w.log.Contains("ShowMessage " + std::string(c.message ? c.message : "") +
+                                 " |OK|critical"),
+                  c.message != nullptr);
+        EXPECT_EQ(w.log.Contains("ApplicationFolder"), c.press == 0);
+        EXPECT_EQ(w.log.Contains("FolderExists E:\\system"), c.press == 0 && c.list);
+        EXPECT_TRUE(controller.Ended());
+        EXPECT_EQ(controller.ExitStatus(),
+                  c.message ? app::Controller::kFailure : app::Controller::kSuccess);
+        EXPECT_EQ(w.view.closed && w.user.ended, !completed);
+        EXPECT_FALSE(controller.Form().Running());
     }
-    w.PositionList("\r\n\\never.bin\r\n");
-    w.host.removable = false;
-    w.Run();
-    EXPECT_TRUE(w.user.messages.empty());
-    EXPECT_EQ(w.view.progress_values, std::vector<float>{0});
-    EXPECT_LT(w.log.Find("Show ProgressBar1"), w.log.Find("Hide ProgressBar1"));
-    EXPECT_FALSE(w.log.Contains("FileExists E:\\never.bin") || w.log.Contains("CreateFolder"));
-    w.ExpectState(kCompletedStillMounted);
-}
-
-TEST(UpdateRun, OneRunPerStartAndExitEndsAtOnce) {
-    World w;
-    w.PositionList("\\a.bin");
-    w.Detect();
-    const auto before = w.host.nodes;
-    EXPECT_THROW(w.form.DispatchCommand(1), platform::ProgramEnded);  // in the ready window
-    EXPECT_TRUE(w.host.nodes == before);
-    EXPECT_FALSE(w.log.Contains("ApplicationFolder"));
-    EXPECT_TRUE(w.user.ended);
-
-    World run;
-    run.PositionList("");
-    run.Run();
-    const std::size_t logged = run.log.entries.size();
-    for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
-        run.form.DispatchCommand(static_cast<std::int16_t>(index));
-    }
-    EXPECT_EQ(run.log.entries.size(), logged);
-    EXPECT_THROW(run.form.DispatchCommand(1), platform::ProgramEnded);
-    EXPECT_TRUE(run.user.ended);
 }
 
 // Every operation of an update through every step, made to fail in turn:
@@ -221,12 +198,12 @@ TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
     World complete;
     Typical(complete);
     ASSERT_TRUE(complete.RunToBoundary());
-    ASSERT_GT(complete.host.OperationCount(), 40);
+    ASSERT_GT(complete.host.operations, 40);
 
-    for (long n = 1; n <= complete.host.OperationCount(); ++n) {
+    for (long n = 1; n <= complete.host.operations; ++n) {
         World w;
         Typical(w);
-        w.host.FailOperation(n);
+        w.host.fail_at = n;
         EXPECT_FALSE(w.RunToBoundary()) << n;
         // The failing operation is the last thing the host saw before the report.
         const std::string& report = w.user.messages.back();
@@ -238,10 +215,216 @@ TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
         }
         EXPECT_NE(report.find("\n\nInjected failure.\n"), std::string::npos) << n << report;
         EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical")) << n;
-        EXPECT_FALSE(w.view.Visible(Control::kLabel1)) << n;
+        EXPECT_FALSE(w.view.visible.at(Control::kLabel1)) << n;
         EXPECT_FALSE(w.form.Completed() || w.form.Running()) << n;
         // An installed file is replaced in one step, never lost.
         EXPECT_NE(w.Content("E:\\system\\older.bin"), "<absent>") << n;
+    }
+}
+
+// An older or equally old saved image is replaced (read-only or not); a
+// newer one only when the user says Yes to the question. First of all the
+// system folder loses any protecting bit (16 protects nothing); it ends
+// hidden and system.
+TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
+    struct Case {
+        int saved_time;
+        unsigned saved_attributes;
+        std::optional<Answer> answer;
+        bool replaced;
+        unsigned system_folder;
+        bool cleared;
+    };
+    const Case cases[] = {
+        {99, 0, {}, true, platform::kAttrReadOnly, true},
+        {100, platform::kAttrReadOnly, {}, true, 0, false},
+        {200, platform::kAttrReadOnly, Answer::kYes, true, kAttrHidden | kAttrSystem, true},
+        {200, 0, Answer::kNo, false, 16, false},
+        {200, 0, Answer::kClosed, false, kAttrSystem, true}};
+    const std::string question = "Software file is older than saved one , OverWrite saved ??";
+    for (const Case& c : cases) {
+        World w;
+        w.PositionList("");
+        w.host.AddFolder("E:\\system", c.system_folder);
+        w.host.AddFile("E:\\system\\OldRel\\Veln4main.mem", "saved", At(c.saved_time),
+                       c.saved_attributes);
+        if (c.answer) {  // asked while the window says to wait
+            w.user.Answer(*c.answer, [&] { w.ExpectState(kPreparing); });
+        }
+        w.Run();
+        SCOPED_TRACE(c.saved_time);
+        EXPECT_EQ(w.user.messages, std::vector<std::string>(c.answer ? 1 : 0, question));
+        EXPECT_EQ(w.log.Contains("ShowMessage " + question + " |YesNo|none"), c.answer.has_value());
+        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4main.mem"),
+                  c.replaced ? "main image" : "saved");
+        EXPECT_EQ(w.Content("E:\\Veln4main.mem"), c.replaced ? "<absent>" : "main image");
+        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4user.mem"), "user image");
+        EXPECT_FALSE(w.log.Contains("CreateFolder"));
+        EXPECT_TRUE(w.form.Completed());
+        EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), c.cleared);
+        EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem);
+        if (c.cleared) {  // before anything else on the instrument changes
+            EXPECT_LT(w.log.Find("SetAttributes 0"), w.log.Find("RemoveFile"));
+        }
+    }
+}
+
+// The copies must fit in whole clusters before anything changes; the
+// message says what is needed and what is free.
+TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
+    constexpr std::size_t kCluster = 4096;
+    struct Case {
+        const char* what;
+        const char* list;
+        std::size_t capacity;  // clusters; the instrument starts with 6 taken
+        bool completes;
+    };
+    const Case cases[] = {
+        {"fits exactly", "\\a.bin\r\n\\b.bin", 9, true},
+        {"one cluster short", "\\a.bin\r\n\\b.bin", 8, false},
+        {"no usable figure: not checked", "\\a.bin\r\n\\b.bin", 0, true},
+        {"a replaced file keeps its room while its copy is written", "\\system\\r.bin", 7, false},
+        {"a replaced file and its copy fit", "\\system\\r.bin", 8, true},
+        {"missing, repeated, up-to-date and unread lines take nothing",
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true}};
+    for (const Case& c : cases) {
+        World w;
+        w.host.drives.back() = {.cluster_bytes = kCluster, .capacity = c.capacity * kCluster};
+        w.host.AddFile("E:\\system\\r.bin", std::string(8000, 'o'), At(1));
+        w.host.AddFile("E:\\system\\u.bin", "up to date", At(50));
+        w.Stage("a.bin", std::string(5000, 'a'), 50);  // two clusters
+        w.Stage("b.bin", "b", 50);
+        w.Stage("r.bin", std::string(2 * kCluster, 'r'), 50);
+        w.Stage("u.bin", "u", 50);
+        w.PositionList(c.list);
+        w.user.AnswerAlways(Answer::kOk);
+
+        EXPECT_EQ(w.RunToBoundary(), c.completes) << c.what;
+        // The check reads the list once before the run does.
+        EXPECT_EQ(w.log.Count("OpenTextInput"), int{c.capacity > 0} + int{c.completes}) << c.what;
+        if (!c.completes) {
+            EXPECT_TRUE(w.user.messages.back().ends_with("Nothing was changed.")) << c.what;
+            EXPECT_EQ(w.Attributes("E:\\system"), platform::kAttrHidden | platform::kAttrSystem);
+            EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini")) << c.what;
+            EXPECT_TRUE(w.host.HasFile("E:\\Veln4main.mem")) << c.what;
+        }
+    }
+
+    World w;
+    w.host.drives.back().capacity = 30 + 1280 * 1024;  // 1.25 MiB free beside the 30 bytes there
+    w.Stage("a.bin", std::string(3 * 1024 * 1024 + 1, 'a'), 50);
+    w.PositionList("\\a.bin");
+    w.user.AnswerAlways(Answer::kOk);
+    EXPECT_FALSE(w.RunToBoundary());
+    EXPECT_EQ(w.user.messages, std::vector<std::string>{
+                                   "There is not enough space on the instrument for this update."
+                                   "\n\nIt needs 3.1 MB but only 1.2 MB are free.\n\nNothing was "
+                                   "changed."});
+    EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical"));
+}
+
+// Lines count up to the end or the first empty line; each entry pumps events
+// once (and once between the chunks of each copy) before its bar value. An
+// empty list still shows the bar at 0; here without start-up settings or
+// images, so nothing is asked or created, and on a drive that cannot be
+// prepared for removal, which still completes.
+TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
+    const std::tuple<const char*, long, std::vector<float>> cases[] = {
+        {"\\a.bin\r\n\\b.bin\r\n\\c.bin", 3, {0, 0, 33, 66}},
+        {"\\a.bin\n\\b.bin\n\\c.bin\n", 3, {0, 0, 33, 66}},
+        {"\\a.bin\r\n\\b.bin\r\n\\c.bin\r\n\r\n", 4, {0, 0, 25, 50, 75}},
+        {"\\a.bin\r\n\r\n\\c.bin\r\n", 2, {0, 0, 50}},
+        {"\r\n\\a.bin\r\n\\b.bin", 0, {0}},
+        {"", 0, {0}},
+        {"\xEF\xBB\xBF\\a.bin", 1, {0, 0}}};
+    for (const auto& [text, entries, bar] : cases) {
+        World w;
+        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+            w.Stage(name, "new", 50);
+        }
+        w.PositionList(text);
+        w.host.chunks_per_copy = 3;
+        w.host.removable = entries > 0;
+        for (const char* name :
+             {"\\system\\init\\startup.ini", "\\Veln4main.mem", "\\Veln4user.mem"}) {
+            if (entries == 0) {
+                w.host.Erase(std::string("E:") + name);
+            }
+        }
+        std::vector<std::size_t> values_at_pump;
+        w.user.on_pump = [&] { values_at_pump.push_back(w.view.progress_values.size()); };
+        w.Run();
+        EXPECT_EQ(w.log.Count("PumpEvents"), entries + 2 * w.log.Count("CopyFile")) << text;
+        EXPECT_EQ(w.view.progress_values, bar) << text;
+        // After the 0 shown with the bar, before the entry's own value.
+        EXPECT_EQ(values_at_pump.empty() ? 1 : values_at_pump.front(), 1U) << text;
+        EXPECT_EQ(w.host.HasFile("E:\\c.bin"), entries >= 3) << text;
+        EXPECT_EQ(w.log.Contains("FileExists E:\\a.bin"), entries > 0) << text;
+        EXPECT_EQ(w.log.Contains("CreateFolder"), entries > 0) << text;  // OldRel
+        EXPECT_TRUE(w.user.messages.empty());
+        w.ExpectState(entries > 0 ? kCompleted : kCompletedStillMounted);
+    }
+}
+
+using update::LineEnds;
+
+// Each entry's target and flags, the groups naming one staged file, the
+// unread lines and the bytes to copy, as one comparable text.
+std::string Summary(const update::PackageCheck& check) {
+    std::string text;
+    for (const update::CheckedEntry& e : check.entries) {
+        text += e.target + (e.clamped ? " clamped" : "") + (e.trailing_blanks ? " blanks" : "") +
+                (e.missing ? " missing" : "") + "; ";
+    }
+    for (const std::vector<long>& lines : check.same_staged_file) {
+        text += "same";
+        for (const long line : lines) {
+            text.append(" ").append(std::to_string(line));
+        }
+        text += "; ";
+    }
+    return text + "unread " + std::to_string(check.unread_lines) + ", " +
+           std::to_string(check.total_bytes) + " bytes";
+}
+
+// Each package stages a.bin, b.bin and c.bin (5 bytes each); no text: the
+// package has no position list.
+TEST(PackageCheck, ReportsWhatTheListWouldDo) {
+    struct Case {
+        const char* text;
+        LineEnds ends;
+        std::string summary;
+    };
+    const Case cases[] = {
+        {"\\system\\a.bin\r\n-\\system\\old.bin\r\n\\b.bin", LineEnds::kCrLf,
+         "\\system\\a.bin; \\system\\old.bin; \\b.bin; unread 0, 10 bytes"},
+        {"\\x\\a.bin\n\\..\\..\\c.bin\n\\y\\A.BIN\n\\z.bin\n-\\..\\old\n\n\\never.bin\n\\more.bin",
+         LineEnds::kLf,
+         "\\x\\a.bin; \\c.bin clamped; \\y\\A.BIN; \\z.bin missing; \\old clamped; ; same 1 3; "
+         "unread 2, 15 bytes"},
+        {"\\data \\a.bin\r\\data.\\b.bin\r\n\\sys\\\r", LineEnds::kMixed,
+         "\\data\\a.bin blanks; \\data\\b.bin blanks; ; unread 0, 10 bytes"},
+        {"\r\n\\a.bin\r\n\\b.bin", LineEnds::kCrLf, "unread 2, 0 bytes"},
+        {nullptr, LineEnds::kNone, "unread 0, 0 bytes"}};
+    for (const Case& c : cases) {
+        World w;
+        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+            w.Stage(name, "new " + std::string(1, name[0]), 50);
+        }
+        if (c.text != nullptr) {
+            w.PositionList(c.text);
+        }
+        const auto fs = w.host.CreateFileSystemObject("Scripting.FileSystemObject");
+        const auto size_of = [&w](const std::string& path) { return w.Content(path).size(); };
+        const update::PackageCheck check = update::CheckPackage(
+            w.host, *fs, "C:\\Upd\\mtmp\\", size_of, c.text == nullptr ? "" : c.text);
+        EXPECT_EQ(Summary(check), c.summary);
+        EXPECT_EQ(check.line_ends, c.ends) << c.summary;
+        EXPECT_EQ(check.NotFound(),
+                  c.text == nullptr || c.summary.find("missing") != std::string::npos)
+            << c.summary;
+        EXPECT_FALSE(w.log.Contains("CopyFile") || w.log.Contains("CreateFolder") ||
+                     w.log.Contains("DeleteFile"));
     }
 }
 

@@ -40,8 +40,8 @@ struct World : fake::Instrument {
 
     void ExpectState(const WindowState& state) const {
         for (const app::ControlDescription& c : app::Form1Description().controls) {
-            EXPECT_EQ(view.Visible(c.id), state.Visible(c.id)) << state.name << " " << c.name;
-            EXPECT_EQ(view.Enabled(c.id), state.Enabled(c.id)) << state.name << " " << c.name;
+            EXPECT_EQ(view.visible.at(c.id), state.Visible(c.id)) << state.name << " " << c.name;
+            EXPECT_EQ(view.enabled.at(c.id), state.Enabled(c.id)) << state.name << " " << c.name;
         }
     }
 };

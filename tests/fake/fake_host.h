@@ -4,6 +4,7 @@
 // attributes and times, a log of every call in order, scripted answers to
 // message boxes, and injected failures.
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/view.h"
+#include "app/controller.h"
 #include "platform/host_runtime.h"
 
 namespace velno::fake {
@@ -32,9 +33,19 @@ std::string Key(const std::string& path);
 struct CallLog {
     std::vector<std::string> entries;
     // Index of the first entry from `from` on that starts with the text, or -1.
-    long Find(const std::string& prefix, std::size_t from = 0) const;
+    long Find(const std::string& prefix, std::size_t from = 0) const {
+        for (; from < entries.size(); ++from) {
+            if (entries[from].starts_with(prefix)) {
+                return static_cast<long>(from);
+            }
+        }
+        return -1;
+    }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
-    long Count(const std::string& prefix) const;
+    long Count(const std::string& prefix) const {
+        return static_cast<long>(
+            std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
+    }
 };
 
 struct DriveSpec {
@@ -44,8 +55,8 @@ struct DriveSpec {
     std::string label = "VELNO";
     std::string file_system = "FAT32";
     std::int32_t serial = 0x1A2B3C4D;
-    std::uint64_t cluster_bytes = 1;  // each file takes whole clusters
-    bool reports_space = true;
+    std::uint64_t cluster_bytes = 1;                  // each file takes whole clusters
+    std::uint64_t capacity = std::uint64_t{1} << 40;  // 0: the volume reports no figure
 };
 
 struct Node {
@@ -63,7 +74,6 @@ public:
     explicit FakeHost(CallLog& call_log) : log(call_log) {}
 
     void AddDrive(DriveSpec spec);
-    void RemoveDrive(const std::string& path);
     // Both create every missing folder above the path.
     void AddFolder(const std::string& path, unsigned attributes = 0);
     void AddFile(const std::string& path, std::string content, DateTime modified,
@@ -74,19 +84,13 @@ public:
     }
     bool HasFile(const std::string& path) const { return Find(path) && !Find(path)->folder; }
     bool HasFolder(const std::string& path) const { return Find(path) && Find(path)->folder; }
-    long OperationCount() const { return operations; }
-    // The Nth operation from now on (1 = the next) fails.
-    void FailOperation(long nth) { fail_at = operations + nth; }
-    // Copies fail once the drive's files would take more than this.
-    void SetCapacity(const std::string& drive, std::uint64_t bytes) { capacity[drive] = bytes; }
 
     CallLog& log;
     std::vector<DriveSpec> drives;
-    std::map<std::string, Node> nodes;  // by resolved, upper-cased path
-    std::map<std::string, std::uint64_t> capacity;
+    std::map<std::string, Node> nodes;   // by resolved, upper-cased path
     std::vector<std::string> requested;  // every path that reached an operation
     long operations = 0;
-    long fail_at = -1;
+    long fail_at = -1;        // the operation with this number fails
     int chunks_per_copy = 1;  // CopyFile calls its chunk callback between them
     bool removable = true;    // what PrepareForRemoval answers
 
@@ -156,17 +160,11 @@ public:
         }
     }
 
+    void OnEndProgram() override { ended = true; }
+
     std::vector<std::string> messages;  // every text shown, in order
     std::function<void()> on_pump;      // runs at every PumpEvents
     bool ended = false;
-
-protected:
-    void OnEndProgram() override {
-        log_.entries.push_back("EndProgram");
-        ended = true;
-    }
-
-private:
     CallLog& log_;
     std::deque<std::pair<platform::Answer, std::function<void()>>> answers_;
     std::optional<platform::Answer> default_answer_;
@@ -175,38 +173,35 @@ private:
 // "Label1", "Command1(0)": the control's name in the call log.
 std::string ControlName(update::Control control);
 
-// A window that remembers what the logic did to it.
-class RecordingView : public app::View {
-public:
+// A window that remembers what the logic, or the controller, did to it.
+struct RecordingView : app::View, app::FrontEnd {
     explicit RecordingView(CallLog& log);
 
     void SetCaption(const std::string& text) override {
         log_.entries.push_back("Caption " + (caption = text));
     }
-    void SetVisible(update::Control control, bool visible) override {
-        log_.entries.push_back((visible ? "Show " : "Hide ") + ControlName(control));
-        visible_[control] = visible;
+    void SetVisible(update::Control control, bool on) override {
+        log_.entries.push_back((on ? "Show " : "Hide ") + ControlName(control));
+        visible[control] = on;
     }
-    void SetEnabled(update::Control control, bool enabled) override {
-        log_.entries.push_back((enabled ? "Enable " : "Disable ") + ControlName(control));
-        enabled_[control] = enabled;
+    void SetEnabled(update::Control control, bool on) override {
+        log_.entries.push_back((on ? "Enable " : "Disable ") + ControlName(control));
+        enabled[control] = on;
     }
     void SetProgressValue(float value) override {
         log_.entries.push_back("Value " + std::to_string(static_cast<int>(value)));
         progress_values.push_back(value);
     }
     float ProgressMax() override { return 100.0F; }
+    void SetBarPosition(int position) override { SetProgressValue(static_cast<float>(position)); }
+    void Show() override {}
+    void Close() override { closed = true; }
 
-    bool Visible(update::Control control) const { return visible_.at(control); }
-    bool Enabled(update::Control control) const { return enabled_.at(control); }
-
-    std::string caption;
-    std::vector<float> progress_values;
-
-private:
     CallLog& log_;
-    std::map<update::Control, bool> visible_;
-    std::map<update::Control, bool> enabled_;
+    std::string caption;
+    std::map<update::Control, bool> visible, enabled;
+    std::vector<float> progress_values;
+    bool closed = false;
 };
 
 // A typical instrument: drive E: with a protected system folder, start-up

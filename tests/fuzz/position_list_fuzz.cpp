@@ -73,17 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     CheckReading(bytes);
 
-    fake::CallLog log;
-    fake::FakeHost host(log);
-    fake::FakeUser user(log);
-    fake::RecordingView view(log);
+    fake::Instrument instrument;
+    fake::FakeHost& host = instrument.host;
+    fake::FakeUser user(instrument.log);
+    fake::RecordingView view(instrument.log);
     app::Form1 form(host, user, view);
-    host.AddDrive({.path = "C:", .label = "SYSTEM"});
-    host.AddDrive({});
-    host.AddFolder("E:\\system");
-    host.AddFile("E:\\Veln4main.mem", "image", fake::At(100));
-    host.AddFile("C:\\Upd\\mtmp\\a.bin", "A", fake::At(50));
-    host.AddFile("C:\\Upd\\mtmp\\position.txt", bytes, fake::At(0));
+    instrument.Stage("a.bin", "A", 50);
+    instrument.PositionList(bytes);
     user.AnswerAlways(platform::Answer::kOk);
     // Only the run's paths are checked; detection passes other text.
     Check(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }), "no instrument");
