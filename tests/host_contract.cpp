@@ -278,6 +278,8 @@ constexpr CopyCase kCopyCases[] = {
      "Input/output error", 0, "a.bin"},
     {"ReadBackDiffers", "data\\a.bin", kChunk * 5 / 2, true, true, Fault::kReadBackDiffers,
      "differs", 0, "a.bin"},
+    // One chunk: one call before the read-back, the others while the device stalls.
+    {"DeviceStalls", "data\\a.bin", 100, false, true, Fault::kStalls, nullptr, 2, "a.bin"},
 };
 
 class HostCopy : public HostContract, public ::testing::WithParamInterface<CopyCase> {};
@@ -299,7 +301,9 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     const std::string old = Snapshot(Drive());
 
     int calls = 0;
+    turns_taken = 0;
     const auto callback = [&c, &calls] {
+        ++turns_taken;
         if (++calls == 2 && c.fault == Fault::kInterrupted) {
             throw platform::PlatformError("PumpEvents", {}, "");
         }
@@ -310,7 +314,8 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     std::transform(exact.begin(), exact.end(), exact.begin(),
                    [](char ch) { return static_cast<char>(std::tolower(ch)); });
     try {
-        if (c.fault == Fault::kReadFails || c.fault == Fault::kReadBackDiffers) {
+        if (c.fault == Fault::kReadFails || c.fault == Fault::kReadBackDiffers ||
+            c.fault == Fault::kStalls) {
             const auto steps = rig_->FaultyCopy(c.fault, source, destination);
             platform::CopyVerified(*steps, c.overwrite, callback);
         } else {

@@ -5,10 +5,13 @@
 // instrument's volume and a folder of the application's, with file helpers
 // that use the system directly, not the code under test.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "platform/copy_engine.h"
@@ -16,8 +19,13 @@
 namespace velno::host_test {
 
 // A fault where a real device would have one: the callback ending the copy,
-// a read of the source failing half-way, a read-back that differs.
-enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers };
+// a read of the source failing half-way, a read-back that differs, a device
+// that stalls (its first read waits, up to 10 s, until the window has had a
+// turn).
+enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers, kStalls };
+
+// The window's turns during the copy under test.
+inline std::atomic<int> turns_taken{0};
 
 // A host's copy primitives with the fault.
 template <class Steps>
@@ -30,6 +38,10 @@ public:
     std::size_t ReadSource(std::span<char> buffer) override {
         if (fault_ == Fault::kReadFails && ++reads_ == 2) {
             this->Fail("Input/output error");
+        }
+        for (int waited = 0; fault_ == Fault::kStalls && turns_taken == 0 && waited < 10'000;
+             ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return Steps::ReadSource(buffer);
     }
