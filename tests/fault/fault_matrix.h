@@ -60,13 +60,16 @@ public:
     // The folder the program runs from (the staging folder's parent), or
     // empty text when the host already knows it.
     virtual std::string ApplicationFolder() = 0;
+    // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
+    virtual bool KeepsOddSeconds() = 0;
 };
 
 // What differs from a clean run of the typical update on an instrument that
 // was as before: entries are "content@seconds" for a file and "" for a
 // folder ("/" after its path), either followed by "#" and the attributes
-// where the rig reads them.
-std::string UpdateProblems(const Tree& before, const Tree& after);
+// where the rig reads them. A copy keeps the staged time's odd seconds, or
+// on a volume that cannot, takes the next even second.
+std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd_seconds);
 
 struct Tally {
     int run = 0;

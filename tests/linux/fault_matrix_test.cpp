@@ -211,6 +211,7 @@ public:
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return mount_point_; }
     std::string ApplicationFolder() override { return {}; }
+    bool KeepsOddSeconds() override { return false; }
 
 private:
     // fusefat writes a time's month one short, and stamps a renamed file

@@ -94,7 +94,7 @@ TEST_F(KernelFat, TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem) {
     EXPECT_EQ(view_.caption, "VELNO4 updater     Serial N.  1A2B3C4D");
     EXPECT_EQ(user_.messages, std::vector<std::string>{"File missing.bin not found"});
     const fault_test::Tree after = Volume();
-    EXPECT_EQ(fault_test::UpdateProblems(before, after), "");
+    EXPECT_EQ(fault_test::UpdateProblems(before, after, false), "");
     EXPECT_EQ(after.at("system/"), "#6");
     EXPECT_TRUE(after.at("system/data/upd.bin").ends_with("#0")) << "read-only kept";
 }

@@ -112,6 +112,8 @@ public:
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return "E:"; }
     std::string ApplicationFolder() override { return app_; }
+    // Drive E: is a folder of the Linux machine, which keeps any time.
+    bool KeepsOddSeconds() override { return true; }
 
 private:
     platform::win32::Win32Platform host_;
