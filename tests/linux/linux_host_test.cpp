@@ -122,6 +122,12 @@ TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
     TempFolder temp;
     PathRoots roots;
     roots.Add(temp.path(), PathRoots::Kind::kDrive);
+    // Before any listed name shows whether the volume ignores case.
+    std::filesystem::create_directory(temp / "empty");
+    WriteFile(roots.Resolve("t", temp.path() + "\\empty\\a1"), "x");
+    const bool ignores = std::filesystem::exists(temp / "empty/A1");
+    EXPECT_EQ(roots.Resolve("t", temp.path() + "\\empty\\A1"),
+              temp.path() + (ignores ? "/empty/A1" : "/empty/a1"));
     WriteFile(temp / "Old.bin", "x");
     for (int i = 0; i < 1000; ++i) {
         roots.Resolve("t", temp.path() + "\\new" + std::to_string(i));
@@ -137,7 +143,7 @@ TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
     }
     std::filesystem::remove(temp / "NEW7");
     EXPECT_EQ(roots.Resolve("t", temp.path() + "\\new7"), temp / "new7");
-    EXPECT_EQ(roots.FoldersRead(), 1);
+    EXPECT_EQ(roots.FoldersRead(), 2);
 }
 
 // Only a volume mounted from a block device goes to the volume manager, and
