@@ -133,6 +133,9 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
                                     form.Instrument().drive_path);
         }
     }
+    // The program has ended: what it left open closes, as at a process's
+    // exit, so that the rig can seed the staging folder again.
+    rig.Host().GetRuntime().CloseAll();
     return {form.Completed(), user.messages, user.messages.empty() ? "" : user.messages.back()};
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_platform.h"
@@ -73,7 +75,29 @@ public:
         }
     }
 
-    void Attach() override {}
+    // Wine answers for a drive's volume through a service of its own, which
+    // has been seen to stop answering for a moment on a busy machine (every
+    // call for the label then fails with "Invalid function"). The drive is
+    // attached once it answers again, as a plugged-in drive is once the
+    // system has mounted it; the wait is printed so that it shows in logs.
+    void Attach() override {
+        const auto start = std::chrono::steady_clock::now();
+        while (!RigDriveReady()) {
+            if (gave_up_ || std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+                ADD_FAILURE() << "drive E: does not answer with its label (error " << GetLastError()
+                              << ")";
+                gave_up_ = true;
+                return;
+            }
+            Sleep(50);
+        }
+        if (const auto waited = std::chrono::steady_clock::now() - start;
+            waited > std::chrono::milliseconds(100)) {
+            std::printf("drive E: answered again after %lld ms\n",
+                        static_cast<long long>(
+                            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+        }
+    }
 
     void Detach() override {
         if (vanished_) {
@@ -119,6 +143,7 @@ private:
     platform::win32::Win32Platform host_;
     const std::string app_ = TempFolder();
     bool vanished_ = false;
+    bool gave_up_ = false;  // the drive stayed silent once: no more waiting
 };
 
 TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
