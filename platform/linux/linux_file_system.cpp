@@ -14,14 +14,33 @@ namespace velno::platform::linux_host {
 
 namespace {
 
+// stat(2) of the resolved path, answered from what resolving it found where
+// that is the same (not a symbolic link, which stat follows).
+int StatOf(const PathRoots::Resolved& resolved, struct stat& info) {
+    if (resolved.entry && !S_ISLNK(resolved.entry->st_mode)) {
+        info = *resolved.entry;
+        return 0;
+    }
+    return ::stat(resolved.native.c_str(), &info);
+}
+
+// lstat(2) of the resolved path, answered from what resolving it found.
+int LstatOf(const PathRoots::Resolved& resolved, struct stat& info) {
+    if (resolved.entry) {
+        info = *resolved.entry;
+        return 0;
+    }
+    return ::lstat(resolved.native.c_str(), &info);
+}
+
 // Whether the path names an entry whose type satisfies the test. A missing
 // entry or folder on the way gives false; any other failure (no access, an
 // I/O error) is reported rather than taken for absence.
 template <typename TypeTest>
-bool Exists(const std::string& native, const std::string& text, const std::string& operation,
-            TypeTest type_test) {
+bool Exists(const PathRoots::Resolved& resolved, const std::string& text,
+            const std::string& operation, TypeTest type_test) {
     struct stat info {};
-    if (::stat(native.c_str(), &info) == 0) {
+    if (StatOf(resolved, info) == 0) {
         return type_test(info.st_mode);
     }
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) {
@@ -35,7 +54,7 @@ public:
     LinuxFile(std::string native, std::string text)
         : native_(std::move(native)), text_(std::move(text)) {}
     DateTime DateLastModified() override {
-        return ModifiedTime(native_, text_, "DateLastModified");
+        return ModifiedTime({.native = native_, .entry = std::nullopt}, text_, "DateLastModified");
     }
     std::uint64_t Size() override {
         struct stat info {};
@@ -61,10 +80,10 @@ private:
 
 }  // namespace
 
-DateTime ModifiedTime(const std::string& native, const std::string& text,
+DateTime ModifiedTime(const PathRoots::Resolved& resolved, const std::string& text,
                       const std::string& operation) {
     struct stat info {};
-    if (::stat(native.c_str(), &info) != 0) {
+    if (StatOf(resolved, info) != 0) {
         ThrowSystemError(operation, {text}, errno);
     }
     return DateTime(std::chrono::duration_cast<DateTime::duration>(
@@ -79,13 +98,13 @@ LinuxFileSystemObject::LinuxFileSystemObject(DriveSources sources, std::shared_p
 std::shared_ptr<DriveCollection> LinuxFileSystemObject::Drives() { return drives_; }
 
 bool LinuxFileSystemObject::FileExists(const std::string& path) {
-    const std::string native = roots_->Resolve("FileExists", path);
-    return Exists(native, path, "FileExists", [](mode_t mode) { return S_ISREG(mode); });
+    return Exists(roots_->ResolveEntry("FileExists", path), path, "FileExists",
+                  [](mode_t mode) { return S_ISREG(mode); });
 }
 
 bool LinuxFileSystemObject::FolderExists(const std::string& path) {
-    const std::string native = roots_->Resolve("FolderExists", path);
-    return Exists(native, path, "FolderExists", [](mode_t mode) { return S_ISDIR(mode); });
+    return Exists(roots_->ResolveEntry("FolderExists", path), path, "FolderExists",
+                  [](mode_t mode) { return S_ISDIR(mode); });
 }
 
 void LinuxFileSystemObject::CreateFolder(const std::string& path) {
@@ -97,9 +116,10 @@ void LinuxFileSystemObject::CreateFolder(const std::string& path) {
 
 void LinuxFileSystemObject::DeleteFile(const std::string& path, bool force) {
     static const std::string kOperation = "DeleteFile";
-    const std::string native = roots_->Resolve(kOperation, path);
+    const PathRoots::Resolved resolved = roots_->ResolveEntry(kOperation, path);
+    const std::string& native = resolved.native;
     struct stat info {};
-    if (::lstat(native.c_str(), &info) != 0) {
+    if (LstatOf(resolved, info) != 0) {
         ThrowSystemError(kOperation, {path}, errno);
     }
     if (S_ISDIR(info.st_mode)) {
@@ -128,10 +148,12 @@ void LinuxFileSystemObject::DeleteFile(const std::string& path, bool force) {
 
 void LinuxFileSystemObject::MoveFile(const std::string& source, const std::string& destination) {
     static const std::string kOperation = "MoveFile";
-    const std::string native_source = roots_->Resolve(kOperation, source);
-    const std::string native_destination = roots_->Resolve(kOperation, destination);
+    const PathRoots::Resolved resolved_source = roots_->ResolveEntry(kOperation, source);
+    const PathRoots::Resolved resolved_destination = roots_->ResolveEntry(kOperation, destination);
+    const std::string& native_source = resolved_source.native;
+    const std::string& native_destination = resolved_destination.native;
     struct stat info {};
-    if (::lstat(native_source.c_str(), &info) != 0) {
+    if (LstatOf(resolved_source, info) != 0) {
         ThrowSystemError(kOperation, {source, destination}, errno);
     }
     if (S_ISDIR(info.st_mode)) {
@@ -139,7 +161,7 @@ void LinuxFileSystemObject::MoveFile(const std::string& source, const std::strin
     }
     // The resolved destination found any entry whose name differs only in
     // case, so this also refuses "a.mem" when "A.MEM" exists.
-    if (::lstat(native_destination.c_str(), &info) == 0) {
+    if (LstatOf(resolved_destination, info) == 0) {
         ThrowSystemError(kOperation, {source, destination}, EEXIST);
     }
     if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, native_destination.c_str(),
@@ -163,27 +185,27 @@ void LinuxFileSystemObject::CopyFile(const std::string& source, const std::strin
 }
 
 std::unique_ptr<File> LinuxFileSystemObject::GetFile(const std::string& path) {
-    const std::string native = roots_->Resolve("GetFile", path);
+    const PathRoots::Resolved resolved = roots_->ResolveEntry("GetFile", path);
     struct stat info {};
-    if (::stat(native.c_str(), &info) != 0) {
+    if (StatOf(resolved, info) != 0) {
         ThrowSystemError("GetFile", {path}, errno);
     }
     if (S_ISDIR(info.st_mode)) {
         ThrowSystemError("GetFile", {path}, EISDIR);
     }
-    return std::make_unique<LinuxFile>(native, path);
+    return std::make_unique<LinuxFile>(resolved.native, path);
 }
 
 std::unique_ptr<Folder> LinuxFileSystemObject::GetFolder(const std::string& path) {
-    const std::string native = roots_->Resolve("GetFolder", path);
+    const PathRoots::Resolved resolved = roots_->ResolveEntry("GetFolder", path);
     struct stat info {};
-    if (::stat(native.c_str(), &info) != 0) {
+    if (StatOf(resolved, info) != 0) {
         ThrowSystemError("GetFolder", {path}, errno);
     }
     if (!S_ISDIR(info.st_mode)) {
         ThrowSystemError("GetFolder", {path}, ENOTDIR);
     }
-    return std::make_unique<LinuxFolder>(native);
+    return std::make_unique<LinuxFolder>(resolved.native);
 }
 
 }  // namespace velno::platform::linux_host

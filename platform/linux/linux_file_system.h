@@ -32,7 +32,7 @@ private:
 };
 
 // A file's modification time, read when asked.
-DateTime ModifiedTime(const std::string& native, const std::string& text,
+DateTime ModifiedTime(const PathRoots::Resolved& resolved, const std::string& text,
                       const std::string& operation);
 
 }  // namespace velno::platform::linux_host

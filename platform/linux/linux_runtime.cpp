@@ -96,7 +96,7 @@ void LinuxRuntime::RemoveFile(const std::string& path) {
 }
 
 DateTime LinuxRuntime::FileModifiedTime(const std::string& path) {
-    return ModifiedTime(roots_->Resolve("FileModifiedTime", path), path, "FileModifiedTime");
+    return ModifiedTime(roots_->ResolveEntry("FileModifiedTime", path), path, "FileModifiedTime");
 }
 
 namespace {

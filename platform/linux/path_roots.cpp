@@ -74,6 +74,11 @@ void PathRoots::Add(const std::string& root, Kind kind) {
 }
 
 std::string PathRoots::Resolve(const std::string& operation, const std::string& text) const {
+    return ResolveEntry(operation, text).native;
+}
+
+PathRoots::Resolved PathRoots::ResolveEntry(const std::string& operation,
+                                            const std::string& text) const {
     // A name never holds a NUL; the system would take the path as ending
     // there and act on another file than the one named.
     if (text.find('\0') != std::string::npos) {
@@ -93,7 +98,8 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
         throw PlatformError(operation, {text},
                             "The path is not on the instrument's drive or in the program's folder");
     }
-    std::string native = root;
+    Resolved resolved{.native = root, .entry = std::nullopt};
+    std::string& native = resolved.native;
     bool folder_exists = true;
     const std::vector<std::string> components =
         ResolveBelowRoot(std::string_view(text).substr(root.size()));
@@ -117,13 +123,15 @@ std::string PathRoots::Resolve(const std::string& operation, const std::string& 
                 native += found;
                 continue;
             }
-        } else if (folder_exists && !last && S_ISDIR(info.st_mode)) {
+        } else if (folder_exists && last) {
+            resolved.entry = info;
+        } else if (folder_exists && S_ISDIR(info.st_mode)) {
             const std::lock_guard lock(mutex_);
             found_folders_.insert(native + component);
         }
         native += component;
     }
-    return native;
+    return resolved;
 }
 
 std::string PathRoots::FindNameIgnoringCase(const std::string& folder,

@@ -22,9 +22,12 @@
 // that volume is read again. A folder on the way to a name, once found with
 // its exact case, is not looked up again: the run never removes a folder.
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -42,6 +45,15 @@ public:
     // The native path for the text; throws PlatformError naming the
     // operation when the text lies under no known root.
     std::string Resolve(const std::string& operation, const std::string& text) const;
+
+    // The native path, and what lstat found there when the last component
+    // was found with its exact case (empty otherwise): the caller need not
+    // ask the system again, which on a FUSE volume is a round trip each.
+    struct Resolved {
+        std::string native;
+        std::optional<struct stat> entry;
+    };
+    Resolved ResolveEntry(const std::string& operation, const std::string& text) const;
 
     // The name of the entry of the folder that equals the name ignoring case
     // (the smallest in byte order when several do), or empty text when there

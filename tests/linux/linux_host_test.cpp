@@ -146,6 +146,24 @@ TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
     EXPECT_EQ(roots.FoldersRead(), 2);
 }
 
+// A staged file may be a symbolic link: it is found, sized and timed as the
+// file it points to, and a link to nothing is no file.
+TEST(LinuxFileSystem, FollowsSymbolicLinks) {
+    TempFolder temp;
+    LinuxPlatform host(OptionsFor(temp, temp / "drive", temp / "app"));
+    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
+    const std::string app = host.GetRuntime().ApplicationFolder();
+    WriteFile(temp / "real.bin", "12345", {1'600'000'000, 0});
+    std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin");
+    std::filesystem::create_symlink(temp / "gone.bin", temp / "app/dangling.bin");
+    EXPECT_TRUE(fs->FileExists(app + "\\link.bin"));
+    EXPECT_FALSE(fs->FolderExists(app + "\\link.bin"));
+    EXPECT_EQ(fs->GetFile(app + "\\link.bin")->Size(), 5u);
+    EXPECT_EQ(host.GetRuntime().FileModifiedTime(app + "\\link.bin"),
+              DateTime(std::chrono::seconds(1'600'000'000)));
+    EXPECT_FALSE(fs->FileExists(app + "\\dangling.bin"));
+}
+
 // Only a volume mounted from a block device goes to the volume manager, and
 // its answer is the result; the last mount on the drive's point counts.
 TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
