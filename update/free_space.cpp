@@ -1,7 +1,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "update/update.h"
 
@@ -29,39 +32,63 @@ std::string Megabytes(std::uint64_t bytes, bool round_up) {
     return text;
 }
 
+using Lines = std::vector<std::string>;
+
+std::int64_t Clusters(std::uint64_t bytes, std::uint64_t cluster_bytes) {
+    return static_cast<std::int64_t>((bytes + cluster_bytes - 1) / cluster_bytes);
+}
+
+// The room, in clusters, of every staged file the list names, each counted
+// as a new file: no copy can hold more, whatever the instrument already has.
+// Only the staging folder is looked at.
+std::uint64_t ClustersAtMost(UpdateContext& context, const Lines& lines,
+                             std::uint64_t cluster_bytes) {
+    platform::FileSystemObject& fs = context.fs();
+    std::int64_t total = 0;
+    for (const std::string& line : lines) {
+        const std::optional<InstallEntry> entry = ClassifyLine(line) == EntryKind::kInstall
+                                                      ? InstallEntryOf(context, line)
+                                                      : std::nullopt;
+        if (entry && fs.FileExists(entry->staged)) {
+            total += Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
+        }
+    }
+    return static_cast<std::uint64_t>(total);
+}
+
 // The most room, in clusters, that the copies of the list will hold at any
 // moment. Copies run one after the other: each needs its whole new file
 // while the file it replaces still exists, and afterwards holds only the
 // difference.
-std::uint64_t ClustersNeeded(UpdateContext& context, std::uint64_t cluster_bytes) {
+std::uint64_t ClustersNeeded(UpdateContext& context, const Lines& lines,
+                             std::uint64_t cluster_bytes) {
     platform::FileSystemObject& fs = context.fs();
-    const auto clusters = [cluster_bytes](std::uint64_t bytes) {
-        return static_cast<std::int64_t>((bytes + cluster_bytes - 1) / cluster_bytes);
-    };
     // Only targets that will be copied are kept: a second line naming the
     // same target finds it up to date once the first has copied it.
     std::unordered_set<std::string> copied;
     std::int64_t held = 0;
     std::int64_t peak = 0;
-    ReadEntries(context.runtime, [&](const std::string& line) {
+    for (const std::string& line : lines) {
         if (ClassifyLine(line) != EntryKind::kInstall) {
-            return;
+            continue;
         }
         const std::optional<InstallEntry> entry = InstallEntryOf(context, line);
         if (!entry || !fs.FileExists(entry->staged) || copied.contains(TargetKey(line))) {
-            return;
+            continue;
         }
         const TargetState state = TargetStateOf(context, *entry);
         if (state == TargetState::kUpToDate) {
-            return;
+            continue;
         }
         copied.insert(TargetKey(line));
-        const std::int64_t added = clusters(fs.GetFile(entry->staged)->Size());
+        const std::int64_t added = Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
         const std::int64_t replaced =
-            state == TargetState::kOlder ? clusters(fs.GetFile(entry->target)->Size()) : 0;
+            state == TargetState::kOlder
+                ? Clusters(fs.GetFile(entry->target)->Size(), cluster_bytes)
+                : 0;
         peak = std::max(peak, held + added);
         held += added - replaced;
-    });
+    }
     return static_cast<std::uint64_t>(peak);
 }
 
@@ -72,9 +99,18 @@ void CheckFreeSpace(UpdateContext& context) {
     if (space.total_bytes == 0 || space.cluster_bytes == 0) {
         return;  // the file system gives no usable figure
     }
+    Lines lines;
     context.runtime.OpenTextInput(context.paths.position_file);
-    const std::uint64_t needed = ClustersNeeded(context, space.cluster_bytes) * space.cluster_bytes;
+    ReadEntries(context.runtime, [&lines](const std::string& line) { lines.push_back(line); });
     context.runtime.CloseAll();
+    // When every staged file fits as a new one, the targets on the
+    // instrument need not be looked at: on a slow device that is most of the
+    // time of a run that finds everything up to date.
+    const std::uint64_t cluster = space.cluster_bytes;
+    if (ClustersAtMost(context, lines, cluster) * cluster <= space.free_bytes) {
+        return;
+    }
+    const std::uint64_t needed = ClustersNeeded(context, lines, cluster) * cluster;
     if (needed <= space.free_bytes) {
         return;
     }

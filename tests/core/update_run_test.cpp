@@ -278,15 +278,19 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         const char* list;
         std::size_t capacity;  // clusters; the instrument starts with 6 taken
         bool completes;
+        // How often the first target is looked up: by the check only when
+        // the staged files would not all fit as new files, then by the run.
+        long lookups;
     };
     const Case cases[] = {
-        {"fits exactly", "\\a.bin\r\n\\b.bin", 9, true},
-        {"one cluster short", "\\a.bin\r\n\\b.bin", 8, false},
-        {"no usable figure: not checked", "\\a.bin\r\n\\b.bin", 0, true},
-        {"a replaced file keeps its room while its copy is written", "\\system\\r.bin", 7, false},
-        {"a replaced file and its copy fit", "\\system\\r.bin", 8, true},
+        {"fits exactly", "\\a.bin\r\n\\b.bin", 9, true, 1},
+        {"one cluster short", "\\a.bin\r\n\\b.bin", 8, false, 1},
+        {"no usable figure: not checked", "\\a.bin\r\n\\b.bin", 0, true, 1},
+        {"a replaced file keeps its room while its copy is written", "\\system\\r.bin", 7, false,
+         1},
+        {"a replaced file and its copy fit", "\\system\\r.bin", 8, true, 1},
         {"missing, repeated, up-to-date and unread lines take nothing",
-         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true}};
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, 2}};
     for (const Case& c : cases) {
         World w;
         w.host.drives.back() = {.cluster_bytes = kCluster, .capacity = c.capacity * kCluster};
@@ -302,6 +306,10 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         EXPECT_EQ(w.RunToBoundary(), c.completes) << c.what;
         // The check reads the list once before the run does.
         EXPECT_EQ(w.log.Count("OpenTextInput"), int{c.capacity > 0} + int{c.completes}) << c.what;
+        const std::string first = std::string_view(c.list).find("r.bin") != std::string_view::npos
+                                      ? "system\\r.bin"
+                                      : "a.bin";
+        EXPECT_EQ(w.log.Count("FileExists E:\\" + first), c.lookups) << c.what;
         if (!c.completes) {
             EXPECT_TRUE(w.user.messages.back().ends_with("Nothing was changed.")) << c.what;
             EXPECT_EQ(w.Attributes("E:\\system"), platform::kAttrHidden | platform::kAttrSystem);
