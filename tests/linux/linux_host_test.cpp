@@ -154,7 +154,11 @@ TEST(LinuxFileSystem, FollowsSymbolicLinks) {
     const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
     const std::string app = host.GetRuntime().ApplicationFolder();
     WriteFile(temp / "real.bin", "12345", {1'600'000'000, 0});
-    std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin");
+    std::error_code no_links;
+    std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin", no_links);
+    if (no_links) {
+        GTEST_SKIP() << "the temporary folder's file system has no symbolic links (FAT)";
+    }
     std::filesystem::create_symlink(temp / "gone.bin", temp / "app/dangling.bin");
     EXPECT_TRUE(fs->FileExists(app + "\\link.bin"));
     EXPECT_FALSE(fs->FolderExists(app + "\\link.bin"));
