@@ -42,6 +42,9 @@ void LinuxCopySteps::FailWith(int error_number) const { Fail(std::strerror(error
 EntryKind LinuxCopySteps::Destination() {
     // Linux renames over a read-only file as over any other, so read-only
     // needs no step of its own here.
+    if (paths_.destination_kind) {
+        return *paths_.destination_kind;
+    }
     struct stat info {};
     if (::lstat(paths_.native_destination.c_str(), &info) != 0) {
         return EntryKind::kNone;  // a missing folder shows when the temporary file is created

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,6 +21,9 @@ struct CopyPaths {
     std::string native_destination;
     std::string source_text;
     std::string destination_text;
+    // What the destination is, when the caller has just looked; otherwise
+    // the copy looks itself.
+    std::optional<EntryKind> destination_kind = std::nullopt;
 };
 
 // One copy on Linux: the temporary file is a hidden name beside the

@@ -17,6 +17,10 @@ namespace {
 // stat(2) of the resolved path, answered from what resolving it found where
 // that is the same (not a symbolic link, which stat follows).
 int StatOf(const PathRoots::Resolved& resolved, struct stat& info) {
+    if (resolved.absent) {
+        errno = ENOENT;
+        return -1;
+    }
     if (resolved.entry && !S_ISLNK(resolved.entry->st_mode)) {
         info = *resolved.entry;
         return 0;
@@ -26,6 +30,10 @@ int StatOf(const PathRoots::Resolved& resolved, struct stat& info) {
 
 // lstat(2) of the resolved path, answered from what resolving it found.
 int LstatOf(const PathRoots::Resolved& resolved, struct stat& info) {
+    if (resolved.absent) {
+        errno = ENOENT;
+        return -1;
+    }
     if (resolved.entry) {
         info = *resolved.entry;
         return 0;
@@ -179,8 +187,15 @@ void LinuxFileSystemObject::MoveFile(const std::string& source, const std::strin
 
 void LinuxFileSystemObject::CopyFile(const std::string& source, const std::string& destination,
                                      bool overwrite, const ChunkCallback& between_chunks) {
-    const CopyPaths paths{roots_->Resolve("CopyFile", source),
-                          roots_->Resolve("CopyFile", destination), source, destination};
+    const PathRoots::Resolved resolved = roots_->ResolveEntry("CopyFile", destination);
+    CopyPaths paths{roots_->Resolve("CopyFile", source), resolved.native, source, destination};
+    // What is at the destination, where resolving it already found out.
+    if (resolved.absent) {
+        paths.destination_kind = EntryKind::kNone;
+    } else if (resolved.entry && !S_ISLNK(resolved.entry->st_mode)) {
+        paths.destination_kind =
+            S_ISDIR(resolved.entry->st_mode) ? EntryKind::kFolder : EntryKind::kFile;
+    }
     CopyFileSafely(paths, overwrite, between_chunks);
 }
 

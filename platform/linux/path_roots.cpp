@@ -116,9 +116,11 @@ PathRoots::Resolved PathRoots::ResolveEntry(const std::string& operation,
         }
         struct stat info {};
         if (folder_exists && ::lstat((native + component).c_str(), &info) != 0) {
+            const bool missing = errno == ENOENT;
             const std::string found = FindNameIgnoringCase(folder, component);
             if (found.empty()) {
                 folder_exists = false;  // nothing below a missing entry exists either
+                resolved.absent = missing;
             } else {
                 native += found;
                 continue;
@@ -171,7 +173,7 @@ std::string PathRoots::FindNameIgnoringCase(const std::string& folder,
     std::string best;
     for (const std::string& candidate : candidates) {
         struct stat info {};
-        if ((best.empty() || candidate < best) &&
+        if (candidate != name && (best.empty() || candidate < best) &&
             ::lstat((folder + "/" + candidate).c_str(), &info) == 0) {
             best = candidate;
         }

@@ -47,23 +47,28 @@ public:
     std::string Resolve(const std::string& operation, const std::string& text) const;
 
     // The native path, and what lstat found there when the last component
-    // was found with its exact case (empty otherwise): the caller need not
-    // ask the system again, which on a FUSE volume is a round trip each.
+    // was found with its exact case (empty otherwise), or that the path was
+    // found absent (lstat said ENOENT, and no name of other case exists):
+    // the caller need not ask the system again, which on a FUSE volume is a
+    // round trip each, and one that the kernel does not remember for an
+    // absent name.
     struct Resolved {
         std::string native;
         std::optional<struct stat> entry;
+        bool absent = false;
     };
     Resolved ResolveEntry(const std::string& operation, const std::string& text) const;
-
-    // The name of the entry of the folder that equals the name ignoring case
-    // (the smallest in byte order when several do), or empty text when there
-    // is none or the folder cannot be read.
-    std::string FindNameIgnoringCase(const std::string& folder, const std::string& name) const;
 
     // How many folders were read, for tests and benchmarks.
     long FoldersRead() const;
 
 private:
+    // The name of the entry of the folder that equals the name ignoring case
+    // (the smallest in byte order when several do), or empty text when there
+    // is none or the folder cannot be read. The caller has just found the
+    // name absent with its own spelling, which is therefore not tried again.
+    std::string FindNameIgnoringCase(const std::string& folder, const std::string& name) const;
+
     mutable std::mutex mutex_;
     struct Root {
         std::string path;
