@@ -191,37 +191,6 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
     }
 }
 
-// Every operation of an update through every step, made to fail in turn:
-// the run stops there, never reaches its completed state, and the report
-// names the operation, its paths and the system's message.
-TEST(UpdateRun, EveryFailingOperationStopsTheRunThere) {
-    World complete;
-    Typical(complete);
-    ASSERT_TRUE(complete.RunToBoundary());
-    ASSERT_GT(complete.host.operations, 40);
-
-    for (long n = 1; n <= complete.host.operations; ++n) {
-        World w;
-        Typical(w);
-        w.host.fail_at = n;
-        EXPECT_FALSE(w.RunToBoundary()) << n;
-        // The failing operation is the last thing the host saw before the report.
-        const std::string& report = w.user.messages.back();
-        const std::string failed = w.log.entries.at(w.log.entries.size() - 2);
-        for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
-            end = failed.find(' ', at);
-            EXPECT_NE(report.find(failed.substr(at, end - at)), std::string::npos)
-                << n << ": " << report;
-        }
-        EXPECT_NE(report.find("\n\nInjected failure.\n"), std::string::npos) << n << report;
-        EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical")) << n;
-        EXPECT_FALSE(w.view.visible.at(Control::kLabel1)) << n;
-        EXPECT_FALSE(w.form.Completed() || w.form.Running()) << n;
-        // An installed file is replaced in one step, never lost.
-        EXPECT_NE(w.Content("E:\\system\\older.bin"), "<absent>") << n;
-    }
-}
-
 // An older or equally old saved image is replaced (read-only or not); a
 // newer one only when the user says Yes to the question. First of all the
 // system folder loses any protecting bit (16 protects nothing); it ends

@@ -200,9 +200,6 @@ void FakeHost::Begin(const std::string& operation, const std::vector<std::string
         requested.push_back(path);
     }
     log.entries.push_back(entry);
-    if (++operations == fail_at) {
-        throw PlatformError(operation, paths, "Injected failure.");
-    }
 }
 
 Node* FakeHost::Lookup(const std::string& path) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // An in-memory host for the logic's tests: drives, files and folders with
-// attributes and times, a log of every call in order, scripted answers to
-// message boxes, and injected failures.
+// attributes and times, a log of every call in order, and scripted answers
+// to message boxes.
 
 #include <algorithm>
 #include <cstdint>
@@ -89,14 +89,11 @@ public:
     std::vector<DriveSpec> drives;
     std::map<std::string, Node> nodes;   // by resolved, upper-cased path
     std::vector<std::string> requested;  // every path that reached an operation
-    long operations = 0;
-    long fail_at = -1;        // the operation with this number fails
-    int chunks_per_copy = 1;  // CopyFile calls its chunk callback between them
-    bool removable = true;    // what PrepareForRemoval answers
+    int chunks_per_copy = 1;             // CopyFile calls its chunk callback between them
+    bool removable = true;               // what PrepareForRemoval answers
 
-    // Logs the operation (which fails if it is the one chosen to), then
-    // finds the path's node; Start also requires it to exist (as a file, or
-    // as anything unless `file_only`).
+    // Logs the operation, then finds the path's node; Start also requires it to exist (as a file,
+    // or as anything unless `file_only`).
     void Begin(const std::string& operation, const std::vector<std::string>& paths);
     Node* Lookup(const std::string& path);
     Node& Start(const std::string& operation, const std::string& path, bool file_only = true,
