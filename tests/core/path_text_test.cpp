@@ -33,6 +33,7 @@ TEST(PathText, NamesParentsResolutionAndWildcards) {
     }
     EXPECT_TRUE(WildcardMatch("a?c", "abc"));
     EXPECT_FALSE(WildcardMatch("a?c", "ac"));
+    EXPECT_TRUE(WildcardMatch("a**", "a"));  // stars at the end match nothing too
 }
 
 // The input is read a chunk at a time: the smallest chunks split every line
