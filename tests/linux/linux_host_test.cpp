@@ -272,6 +272,7 @@ TEST(VolumeValues, FromUdevPropertiesAndSerialForms) {
     EXPECT_EQ(VolumeInfoFromValues("vfat", "", "", "").fat_version, "FAT");
     EXPECT_EQ(VolumeInfoFromValues("ext4", "1.0", "VELNO", "").fat_version, "");
     EXPECT_EQ(SerialFromUuid("ffff-ffff"), -1);
+    EXPECT_EQ(SerialFromUuid("1a2b-3c4d"), 0x1A2B3C4D);
     EXPECT_EQ(SerialFromUuid("0A1B2C3D4E5F6071"), 0x4E5F6071);  // NTFS: low 32 bits
     EXPECT_EQ(SerialFromUuid("3e6be9de-8139-4c3a-9106-a43f08d823a6"), 0);
     EXPECT_EQ(SerialFromUuid("1A2B-3C4G"), 0);
