@@ -187,8 +187,9 @@ void LinuxFileSystemObject::MoveFile(const std::string& source, const std::strin
 
 void LinuxFileSystemObject::CopyFile(const std::string& source, const std::string& destination,
                                      bool overwrite, const ChunkCallback& between_chunks) {
+    std::string native_source = roots_->Resolve("CopyFile", source);
     const PathRoots::Resolved resolved = roots_->ResolveEntry("CopyFile", destination);
-    CopyPaths paths{roots_->Resolve("CopyFile", source), resolved.native, source, destination};
+    CopyPaths paths{std::move(native_source), resolved.native, source, destination};
     // What is at the destination, where resolving it already found out.
     if (resolved.absent) {
         paths.destination_kind = EntryKind::kNone;
