@@ -135,6 +135,19 @@ velno_mount() {
     fi
 }
 
+# The mount points of VELNO volumes already mounted (a real instrument, or a
+# test's or benchmark's leftover), one a line. The program updates the first
+# VELNO volume it finds, which could be one of these.
+velno_other_instruments() {
+    local target source
+    findmnt -rn -o TARGET,SOURCE | while read -r target source; do
+        source=$(printf '%b' "$source")  # findmnt -r writes a blank as \x20
+        if [ -e "$source" ] && [ "$(blkid -s LABEL -o value "$source" 2>/dev/null)" = VELNO ]; then
+            printf '%b\n' "$target"
+        fi
+    done
+}
+
 velno_unmount() {
     local dir=$1
     mountpoint -q "$dir" || return 0

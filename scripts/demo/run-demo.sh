@@ -30,6 +30,13 @@ velno_install_packages
 velno_log "Building the program in $build_dir"
 velno_build "$repo"
 
+others=$(velno_other_instruments || true)
+if [ -n "$others" ]; then
+    echo "Another VELNO volume is mounted, and the updater would update it instead of the" \
+        "demonstration's: $others. Unmount it and run this again." >&2
+    exit 1
+fi
+
 work=$(mktemp -d /tmp/velno-demo.XXXXXX)
 image=$work/velno.img
 mount_dir=$work/instrument
