@@ -32,6 +32,10 @@ timespec ToTimespec(FileTime time) {
 
 }  // namespace
 
+EntryKind DestinationKind(const struct stat& entry) {
+    return S_ISDIR(entry.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
+}
+
 LinuxCopySteps::LinuxCopySteps(CopyPaths paths)
     : CopySteps(paths.source_text, paths.destination_text),
       paths_(std::move(paths)),
@@ -49,7 +53,7 @@ EntryKind LinuxCopySteps::Destination() {
     if (::lstat(paths_.native_destination.c_str(), &info) != 0) {
         return EntryKind::kNone;  // a missing folder shows when the temporary file is created
     }
-    return S_ISDIR(info.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
+    return DestinationKind(info);
 }
 
 void LinuxCopySteps::Refuse(CopyRefusal refusal) {

@@ -2,6 +2,7 @@
 
 // The Linux primitives of the copy engine (platform/copy_engine.h).
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -25,6 +26,10 @@ struct CopyPaths {
     // the copy looks itself.
     std::optional<EntryKind> destination_kind = std::nullopt;
 };
+
+// What lstat(2) found at a copy's destination: a symbolic link is replaced
+// like a file.
+EntryKind DestinationKind(const struct stat& entry);
 
 // One copy on Linux: the temporary file is a hidden name beside the
 // destination; the read-back drops the file's cached pages after fsync, so

@@ -193,9 +193,8 @@ void LinuxFileSystemObject::CopyFile(const std::string& source, const std::strin
     // What is at the destination, where resolving it already found out.
     if (resolved.absent) {
         paths.destination_kind = EntryKind::kNone;
-    } else if (resolved.entry && !S_ISLNK(resolved.entry->st_mode)) {
-        paths.destination_kind =
-            S_ISDIR(resolved.entry->st_mode) ? EntryKind::kFolder : EntryKind::kFile;
+    } else if (resolved.entry) {
+        paths.destination_kind = DestinationKind(*resolved.entry);
     }
     CopyFileSafely(paths, overwrite, between_chunks);
 }
