@@ -1,11 +1,7 @@
 #include "platform/copy_engine.h"
 
-#include <condition_variable>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <thread>
 #include <utility>
 
 #define XXH_INLINE_ALL
@@ -49,84 +45,6 @@ private:
 // How often the window gets a turn while a step of the copy runs.
 constexpr std::chrono::milliseconds kTurn{25};
 
-// The thread that runs a copy's blocking steps (reading and writing a chunk,
-// the flush, opening the file again) while the caller's thread, the window's,
-// keeps calling between_chunks every kTurn: a device that stalls for a moment
-// never stalls the window. One step runs at a time and the caller waits for
-// it, so nothing else touches the copy's files meanwhile.
-class StepThread {
-public:
-    StepThread() : thread_([this] { Serve(); }) {}
-    ~StepThread() {
-        {
-            const std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    StepThread(const StepThread&) = delete;
-    StepThread& operator=(const StepThread&) = delete;
-
-    // Runs the step there and rethrows its failure here. Should
-    // between_chunks throw, the step is waited for before that goes on.
-    void Run(const std::function<void()>& step, const ChunkCallback& between_chunks) {
-        std::unique_lock lock(mutex_);
-        step_ = &step;
-        done_ = false;
-        failure_ = nullptr;
-        changed_.notify_all();
-        while (!changed_.wait_for(lock, kTurn, [this] { return done_; })) {
-            if (!between_chunks) {
-                continue;
-            }
-            lock.unlock();
-            try {
-                between_chunks();
-            } catch (...) {
-                lock.lock();
-                changed_.wait(lock, [this] { return done_; });
-                throw;
-            }
-            lock.lock();
-        }
-        if (failure_) {
-            std::rethrow_exception(std::exchange(failure_, nullptr));
-        }
-    }
-
-private:
-    void Serve() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return quit_ || step_ != nullptr; });
-            if (quit_) {
-                return;
-            }
-            const std::function<void()>* step = std::exchange(step_, nullptr);
-            lock.unlock();
-            std::exception_ptr failure;
-            try {
-                (*step)();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            failure_ = failure;
-            done_ = true;
-            changed_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    const std::function<void()>* step_ = nullptr;
-    bool done_ = false;
-    bool quit_ = false;
-    std::exception_ptr failure_;
-    std::thread thread_;  // last: it starts serving at once
-};
-
 }  // namespace
 
 FileTime RoundUpToEvenSecond(FileTime time) {
@@ -152,7 +70,75 @@ void CopySteps::Fail(const std::string& system_message) const {
     throw PlatformError("CopyFile", texts_, system_message);
 }
 
+CopyWorker::~CopyWorker() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void CopyWorker::Run(const std::function<void()>& step, const ChunkCallback& between_chunks) {
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this] { Serve(); });
+    }
+    std::unique_lock lock(mutex_);
+    step_ = &step;
+    done_ = false;
+    failure_ = nullptr;
+    changed_.notify_all();
+    while (!changed_.wait_for(lock, kTurn, [this] { return done_; })) {
+        if (!between_chunks) {
+            continue;
+        }
+        lock.unlock();
+        try {
+            between_chunks();
+        } catch (...) {
+            lock.lock();
+            changed_.wait(lock, [this] { return done_; });
+            throw;
+        }
+        lock.lock();
+    }
+    if (failure_) {
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+    }
+}
+
+void CopyWorker::Serve() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return quit_ || step_ != nullptr; });
+        if (quit_) {
+            return;
+        }
+        const std::function<void()>* step = std::exchange(step_, nullptr);
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            (*step)();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        failure_ = failure;
+        done_ = true;
+        changed_.notify_all();
+    }
+}
+
 void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks) {
+    CopyWorker worker;
+    CopyVerified(steps, overwrite, between_chunks, worker);
+}
+
+void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks,
+                  CopyWorker& worker) {
     const EntryKind existing = steps.Destination();
     if (existing == EntryKind::kFolder) {
         steps.Refuse(CopyRefusal::kDestinationIsFolder);
@@ -165,7 +151,6 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const ChunkBuffer buffer = NewChunkBuffer();
     const std::span<char> chunk(buffer.get(), kCopyChunkBytes);
     bool moved_a_chunk = false;
-    StepThread worker;
     // Reads chunk after chunk and hands each on, each on the worker. A short
     // read is the end: no read follows at an offset that is not a whole
     // number of sectors.

@@ -9,10 +9,14 @@
 // the verification live here once.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/contract.h"
@@ -97,15 +101,49 @@ private:
     std::vector<std::string> texts_;
 };
 
-// Copies as described above. Each step that may block (reading or writing
-// a chunk, the flush, opening the file again) runs on a worker thread while
-// this thread calls between_chunks every 25 ms; between_chunks is also
+// The thread that runs the blocking steps of copies (reading and writing a
+// chunk, the flush, opening the file again) while the caller's thread, the
+// window's, keeps calling between_chunks: a device that stalls for a moment
+// never stalls the window. It starts with its first step and serves every
+// copy of its owner, so that a run of many small files does not start and
+// end a thread for each. One step runs at a time and the caller waits for
+// it, so nothing else touches the copy's files meanwhile; its owner copies
+// one file at a time.
+class CopyWorker {
+public:
+    CopyWorker() = default;
+    ~CopyWorker();
+    CopyWorker(const CopyWorker&) = delete;
+    CopyWorker& operator=(const CopyWorker&) = delete;
+
+    // Runs the step there, calling between_chunks here every 25 ms until it
+    // ends, and rethrows its failure here. Should between_chunks throw, the
+    // step is waited for before that goes on.
+    void Run(const std::function<void()>& step, const ChunkCallback& between_chunks);
+
+private:
+    void Serve();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::function<void()>* step_ = nullptr;
+    bool done_ = false;
+    bool quit_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;
+};
+
+// Copies as described above. Each step that may block runs on the worker
+// while this thread calls between_chunks every 25 ms; between_chunks is also
 // called between two chunks (of the writing and of the reading back), never
 // before the first chunk or after the last. Refuses a folder at the
 // destination, and an existing destination without overwrite. On any
 // failure, including an exception from between_chunks or a read-back that
 // differs from what was written, the temporary file is removed and the
 // destination is as it was.
+void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks,
+                  CopyWorker& worker);
+// The same with a worker of its own for this one copy.
 void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks);
 
 }  // namespace velno::platform

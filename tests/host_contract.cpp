@@ -342,6 +342,10 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         listing.append(listing.empty() ? "" : " ").append(path);
     }
     EXPECT_EQ(listing, c.listing);
+    // Whatever became of that copy, the file-system object copies again.
+    rig_->Write(App("\\mtmp\\b.bin"), "again", 1'600'000'000);
+    fs_->CopyFile(App("\\mtmp\\b.bin"), Drive("\\data\\b.bin"), false, nullptr);
+    EXPECT_EQ(rig_->Entries(Drive("\\data")).at("b.bin"), "again@1600000000");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostCopy, ::testing::ValuesIn(kCopyCases),

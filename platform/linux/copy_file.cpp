@@ -209,9 +209,10 @@ void LinuxCopySteps::RemoveTemporary() noexcept {
     }
 }
 
-void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks) {
+void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks,
+                    CopyWorker& worker) {
     LinuxCopySteps steps(paths);
-    CopyVerified(steps, overwrite, between_chunks);
+    CopyVerified(steps, overwrite, between_chunks, worker);
 }
 
 }  // namespace velno::platform::linux_host

@@ -70,7 +70,9 @@ private:
     off_t waited_for_ = 0;
 };
 
-// CopyFile on Linux: the copy engine over these primitives.
-void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks);
+// CopyFile on Linux: the copy engine over these primitives, its blocking
+// steps on the worker.
+void CopyFileSafely(const CopyPaths& paths, bool overwrite, const ChunkCallback& between_chunks,
+                    CopyWorker& worker);
 
 }  // namespace velno::platform::linux_host

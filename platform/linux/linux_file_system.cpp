@@ -196,7 +196,7 @@ void LinuxFileSystemObject::CopyFile(const std::string& source, const std::strin
     } else if (resolved.entry) {
         paths.destination_kind = DestinationKind(*resolved.entry);
     }
-    CopyFileSafely(paths, overwrite, between_chunks);
+    CopyFileSafely(paths, overwrite, between_chunks, copy_worker_);
 }
 
 std::unique_ptr<File> LinuxFileSystemObject::GetFile(const std::string& path) {

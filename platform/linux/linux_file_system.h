@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/contract.h"
+#include "platform/copy_engine.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/path_roots.h"
 
@@ -29,6 +30,7 @@ public:
 private:
     std::shared_ptr<DriveCollection> drives_;
     std::shared_ptr<PathRoots> roots_;
+    CopyWorker copy_worker_;  // shared by this object's copies
 };
 
 // A file's modification time, read when asked.

@@ -192,9 +192,9 @@ void Win32CopySteps::RemoveTemporary() noexcept {
 }
 
 void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,
-                    const ChunkCallback& between_chunks) {
+                    const ChunkCallback& between_chunks, CopyWorker& worker) {
     Win32CopySteps steps(source, destination);
-    CopyVerified(steps, overwrite, between_chunks);
+    CopyVerified(steps, overwrite, between_chunks, worker);
 }
 
 }  // namespace velno::platform::win32

@@ -45,8 +45,9 @@ private:
     UniqueHandle reader_;
 };
 
-// CopyFile on Windows: the copy engine over these primitives.
+// CopyFile on Windows: the copy engine over these primitives, its blocking
+// steps on the worker.
 void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,
-                    const ChunkCallback& between_chunks);
+                    const ChunkCallback& between_chunks, CopyWorker& worker);
 
 }  // namespace velno::platform::win32

@@ -76,7 +76,7 @@ void Win32FileSystem::MoveFile(const std::string& source, const std::string& des
 
 void Win32FileSystem::CopyFile(const std::string& source, const std::string& destination,
                                bool overwrite, const ChunkCallback& between_chunks) {
-    CopyFileSafely(source, destination, overwrite, between_chunks);
+    CopyFileSafely(source, destination, overwrite, between_chunks, copy_worker_);
 }
 
 std::unique_ptr<File> Win32FileSystem::GetFile(const std::string& path) {

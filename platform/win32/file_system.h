@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/contract.h"
+#include "platform/copy_engine.h"
 
 namespace velno::platform::win32 {
 
@@ -21,6 +22,9 @@ public:
                   const ChunkCallback& between_chunks) override;
     std::unique_ptr<File> GetFile(const std::string& path) override;
     std::unique_ptr<Folder> GetFolder(const std::string& path) override;
+
+private:
+    CopyWorker copy_worker_;  // shared by this object's copies
 };
 
 }  // namespace velno::platform::win32
