@@ -21,8 +21,8 @@ namespace velno::host_test {
 // A fault where a real device would have one: the callback ending the copy,
 // a read of the source failing half-way, a read-back that differs, a device
 // that stalls (its first read waits, up to 10 s, until the window has had a
-// turn).
-enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers, kStalls };
+// turn), and one that stalls while the window's turn ends the copy.
+enum class Fault { kNone, kInterrupted, kReadFails, kReadBackDiffers, kStalls, kStallInterrupted };
 
 // The window's turns during the copy under test.
 inline std::atomic<int> turns_taken{0};
@@ -39,8 +39,8 @@ public:
         if (fault_ == Fault::kReadFails && ++reads_ == 2) {
             this->Fail("Input/output error");
         }
-        for (int waited = 0; fault_ == Fault::kStalls && turns_taken == 0 && waited < 10'000;
-             ++waited) {
+        const bool stalls = fault_ == Fault::kStalls || fault_ == Fault::kStallInterrupted;
+        for (int waited = 0; stalls && turns_taken == 0 && waited < 10'000; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return Steps::ReadSource(buffer);
