@@ -38,30 +38,14 @@ std::int64_t Clusters(std::uint64_t bytes, std::uint64_t cluster_bytes) {
     return static_cast<std::int64_t>((bytes + cluster_bytes - 1) / cluster_bytes);
 }
 
-// The room, in clusters, of every staged file the list names, each counted
-// as a new file: no copy can hold more, whatever the instrument already has.
-// Only the staging folder is looked at.
-std::uint64_t ClustersAtMost(UpdateContext& context, const Lines& lines,
-                             std::uint64_t cluster_bytes) {
-    platform::FileSystemObject& fs = context.fs();
-    std::int64_t total = 0;
-    for (const std::string& line : lines) {
-        const std::optional<InstallEntry> entry = ClassifyLine(line) == EntryKind::kInstall
-                                                      ? InstallEntryOf(context, line)
-                                                      : std::nullopt;
-        if (entry && fs.FileExists(entry->staged)) {
-            total += Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
-        }
-    }
-    return static_cast<std::uint64_t>(total);
-}
-
 // The most room, in clusters, that the copies of the list will hold at any
 // moment. Copies run one after the other: each needs its whole new file
 // while the file it replaces still exists, and afterwards holds only the
-// difference.
+// difference. As an upper bound every staged file counts as a new file, and
+// only the staging folder is looked at: no copy can hold more, whatever the
+// instrument already has.
 std::uint64_t ClustersNeeded(UpdateContext& context, const Lines& lines,
-                             std::uint64_t cluster_bytes) {
+                             std::uint64_t cluster_bytes, bool upper_bound) {
     platform::FileSystemObject& fs = context.fs();
     // Only targets that will be copied are kept: a second line naming the
     // same target finds it up to date once the first has copied it.
@@ -73,7 +57,14 @@ std::uint64_t ClustersNeeded(UpdateContext& context, const Lines& lines,
             continue;
         }
         const std::optional<InstallEntry> entry = InstallEntryOf(context, line);
-        if (!entry || !fs.FileExists(entry->staged) || copied.contains(TargetKey(line))) {
+        if (!entry || !fs.FileExists(entry->staged)) {
+            continue;
+        }
+        if (upper_bound) {
+            peak += Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
+            continue;
+        }
+        if (copied.contains(TargetKey(line))) {
             continue;
         }
         const TargetState state = TargetStateOf(context, *entry);
@@ -107,10 +98,10 @@ void CheckFreeSpace(UpdateContext& context) {
     // instrument need not be looked at: on a slow device that is most of the
     // time of a run that finds everything up to date.
     const std::uint64_t cluster = space.cluster_bytes;
-    if (ClustersAtMost(context, lines, cluster) * cluster <= space.free_bytes) {
+    if (ClustersNeeded(context, lines, cluster, true) * cluster <= space.free_bytes) {
         return;
     }
-    const std::uint64_t needed = ClustersNeeded(context, lines, cluster) * cluster;
+    const std::uint64_t needed = ClustersNeeded(context, lines, cluster, false) * cluster;
     if (needed <= space.free_bytes) {
         return;
     }
