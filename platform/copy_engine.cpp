@@ -89,7 +89,6 @@ void CopyWorker::Run(const std::function<void()>& step, const ChunkCallback& bet
     std::unique_lock lock(mutex_);
     step_ = &step;
     done_ = false;
-    failure_ = nullptr;
     changed_.notify_all();
     while (!changed_.wait_for(lock, kTurn, [this] { return done_; })) {
         if (!between_chunks) {

@@ -14,31 +14,24 @@ namespace velno::platform::linux_host {
 
 namespace {
 
-// stat(2) of the resolved path, answered from what resolving it found where
-// that is the same (not a symbolic link, which stat follows).
-int StatOf(const PathRoots::Resolved& resolved, struct stat& info) {
+// stat(2) of the resolved path, or lstat(2) without following a symbolic
+// link, answered from what resolving it found (its lstat) where that is the
+// same.
+int StatOf(const PathRoots::Resolved& resolved, struct stat& info, bool follow_link = true) {
     if (resolved.absent) {
         errno = ENOENT;
         return -1;
     }
-    if (resolved.entry && !S_ISLNK(resolved.entry->st_mode)) {
+    if (resolved.entry && !(follow_link && S_ISLNK(resolved.entry->st_mode))) {
         info = *resolved.entry;
         return 0;
     }
-    return ::stat(resolved.native.c_str(), &info);
+    const char* native = resolved.native.c_str();
+    return follow_link ? ::stat(native, &info) : ::lstat(native, &info);
 }
 
-// lstat(2) of the resolved path, answered from what resolving it found.
 int LstatOf(const PathRoots::Resolved& resolved, struct stat& info) {
-    if (resolved.absent) {
-        errno = ENOENT;
-        return -1;
-    }
-    if (resolved.entry) {
-        info = *resolved.entry;
-        return 0;
-    }
-    return ::lstat(resolved.native.c_str(), &info);
+    return StatOf(resolved, info, false);
 }
 
 // Whether the path names an entry whose type satisfies the test. A missing
