@@ -126,8 +126,8 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
 // with success. A missing position file (or a folder in its place) or, looked
 // for next, a missing system folder ends it after one critical message, with
 // failure and the instrument unchanged. Meanwhile, and while a run pumps
-// events, the window refuses to close; once the run is complete only Exit or
-// closing does anything.
+// events, the window refuses to close and Exit does nothing; once the run is
+// complete only Exit or closing does anything.
 TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
     struct Case {
         int press;
@@ -141,6 +141,7 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
                           {0, "\\a.bin", false, false, "System folder not found !"},
                           {0, "\\a.bin", false, true, nullptr}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.message ? c.message : c.press == 1 ? "Exit" : "completed");
         World w;
         w.Stage("a.bin", "new a", 50);
         if (c.list != nullptr) {
@@ -154,16 +155,17 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
         }
         app::Controller controller(w.host, w.user, w.view);
         std::vector<bool> may_close;
-        w.user.on_pump = [&] { may_close.push_back(controller.CloseRequested()); };
-        w.user.Answer(Answer::kOk, [&] {
-            w.ExpectState(kPreparing);
+        const auto mid_run = [&] {
             may_close.push_back(controller.CloseRequested());
-        });
+            controller.Press(1);  // a press past the disabled button
+        };
+        w.user.on_pump = mid_run;
+        w.user.Answer(Answer::kOk, [&] { w.ExpectState(kPreparing), mid_run(); });
         ASSERT_TRUE(controller.Start());
         const auto before = w.host.nodes;
         controller.Press(c.press);
         const bool completed = c.press == 0 && c.message == nullptr;
-        EXPECT_EQ(may_close, std::vector<bool>(c.press == 0, false)) << c.message;
+        EXPECT_EQ(may_close, std::vector<bool>(c.press == 0, false));
         if (completed) {
             const std::size_t logged = w.log.entries.size();
             for (const int index : {0, 7, -1}) {  // 0: a press past the disabled button
@@ -173,7 +175,7 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
             EXPECT_FALSE(controller.Ended());
             EXPECT_TRUE(controller.CloseRequested());
         } else {
-            EXPECT_TRUE(w.host.nodes == before) << c.message;
+            EXPECT_TRUE(w.host.nodes == before);
             EXPECT_FALSE(w.log.Contains("GetAttributes") || w.log.Contains("FirstMatch"));
         }
         EXPECT_EQ(w.user.messages.size(), c.message == nullptr ? 0U : 1U);
