@@ -237,7 +237,7 @@ TEST_F(HostContract, TheDriveReportsItsVolumesRoomAndFlushes) {
     EXPECT_LE(space.free_bytes, space.total_bytes);
     EXPECT_GT(space.cluster_bytes, 0u);
     EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
-    Runtime().FlushDrive(rig_->DrivePath());
+    EXPECT_TRUE(Runtime().FlushDrive(rig_->DrivePath()));
 }
 
 // A copy leaves either the complete, verified new file with the source's

@@ -123,6 +123,14 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(form.Instrument().drive_path, "E:");
     EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
 
+    // Wine, running with every right, flushes E:'s volume (the rig's boot
+    // sector file). Its C: has no volume device: the volume's flush is
+    // refused there (ERROR_INVALID_FUNCTION), as a standard user's is on
+    // Windows, and the root folder's flush stands in. A drive that has gone
+    // fails.
+    EXPECT_TRUE(platform.GetRuntime().FlushDrive("E:"));
+    EXPECT_TRUE(platform.GetRuntime().FlushDrive("C:"));
+    EXPECT_PLATFORM_ERROR(platform.GetRuntime().FlushDrive("B:"), "FlushDrive", "not found");
     // A missing drive is not ready, and reading its label fails; Wine puts
     // no disk device behind a drive, so removal reports failure, never
     // throwing.
@@ -134,7 +142,7 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
     EXPECT_FALSE(error.SystemMessage().empty());
     for (const char* drive : {"E:", "Q:", "E:\\", ""}) {
-        EXPECT_FALSE(platform.GetRuntime().PrepareForRemoval(drive)) << drive;
+        EXPECT_FALSE(platform.GetRuntime().PrepareForRemoval(drive, {})) << drive;
     }
 }
 
