@@ -73,9 +73,8 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
         "OpenTextInput C:\\Upd\\mtmp\\position.txt|CreateFolder E:\\system\\data|"
         "CopyFile C:\\Upd\\mtmp\\a.bin E:\\system\\data\\a.bin|CreateFolder E:\\deep|"
         "CreateFolder E:\\deep\\x\\z|SetAttributes 6 E:\\system|CloseAll|FlushDrive E:|"
-        "PrepareForRemoval E:|PumpEvents|Hide Label2|Hide Label3|Hide ProgressBar1|Show "
-        "Label1|Show Label5|"
-        "Enable Command1(1)|";
+        "PrepareForRemoval E:|PumpEvents|Hide Label2|Hide Label3|Hide ProgressBar1|"
+        "Show Label1|Show Label5|Enable Command1(1)|";
     long at = -1;
     for (std::size_t from = 0, end; (end = milestones.find('|', from)) != std::string::npos;
          from = end + 1) {

@@ -121,10 +121,8 @@ public:
     }
     bool PrepareForRemoval(const std::string& drive_path,
                            const platform::ChunkCallback& waiting) override {
-        log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails: no operation
-        if (waiting) {
-            waiting();  // the system takes its time
-        }
+        log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails; takes a turn
+        if (waiting) waiting();
         return removable;
     }
 

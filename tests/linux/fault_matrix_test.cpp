@@ -68,22 +68,17 @@ bool PrivateViewWithoutOtherInstruments(platform::Platform& host) {
     return true;
 }
 
-// A file's time as the rig reads it back with mtools. The seeded files'
-// times were written by mtools and are exact. fusefat writes a time's month
-// one short, and stamps a renamed file with the clock's time: a time that,
-// its month put right, lies within the run (FAT keeps 2 s steps) says only
-// that a move happened.
-std::string TimeReadBack(time_t time, const std::set<time_t>& seeded, time_t run_start,
-                         time_t run_end) {
-    if (seeded.contains(time)) {
-        return std::to_string(time);
-    }
+// A time as the rig reads it back: exact for the seeded files (mtools wrote
+// them). fusefat writes a month one short and stamps a renamed file with the
+// clock's time, so a time within the run (FAT keeps 2 s) says only "moved".
+std::string TimeReadBack(time_t time, const std::set<time_t>& seeded, time_t from, time_t to) {
     tm local{};
     ::localtime_r(&time, &local);
-    local.tm_mon += 1;
+    local.tm_mon += seeded.contains(time) ? 0 : 1;
     local.tm_isdst = -1;
     const time_t written = ::mktime(&local);
-    return written >= run_start - 2 && written <= run_end + 2 ? "moved" : std::to_string(written);
+    const bool moved = !seeded.contains(time) && written >= from - 2 && written <= to + 2;
+    return moved ? "moved" : std::to_string(written);
 }
 
 // Writes up to limit bytes to a new file until the volume refuses more;
@@ -271,8 +266,7 @@ private:
     std::set<time_t> seeded_;
 };
 
-// Only a time within the run reads as moved, also in a run near a seeded
-// time (2030-01-01), whatever the clock says.
+// Also in a run near a seeded time (2030-01-01), whatever the clock says.
 TEST(Fat32FaultMatrix, TheRigReadsOnlyTheRunsOwnTimesAsMoved) {
     const time_t seeded = 1'893'456'000, run = 1'891'728'000;  // 2030-01-01, 2029-12-12
     EXPECT_EQ(TimeReadBack(seeded, {seeded}, run, run + 60), "1893456000");

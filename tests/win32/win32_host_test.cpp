@@ -123,11 +123,8 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(form.Instrument().drive_path, "E:");
     EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
 
-    // Wine, running with every right, flushes E:'s volume (the rig's boot
-    // sector file). Its C: has no volume device: the volume's flush is
-    // refused there (ERROR_INVALID_FUNCTION), as a standard user's is on
-    // Windows, and the root folder's flush stands in. A drive that has gone
-    // fails.
+    // C: has no volume device under Wine: its volume's flush is refused, as a
+    // standard user's is on Windows, and the root folder's stands in.
     EXPECT_TRUE(platform.GetRuntime().FlushDrive("E:"));
     EXPECT_TRUE(platform.GetRuntime().FlushDrive("C:"));
     EXPECT_PLATFORM_ERROR(platform.GetRuntime().FlushDrive("B:"), "FlushDrive", "not found");
