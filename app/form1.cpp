@@ -8,12 +8,17 @@ Form1::Form1(platform::Platform& platform, platform::UserServices& user, View& v
     : platform_(platform), user_(user), view_(view) {}
 
 void Form1::DispatchCommand(std::int16_t index) {
+    // The run disables both buttons first; a press that slips past while it
+    // runs (its events are pumped) does nothing, "Exit" included.
+    if (running_) {
+        return;
+    }
     if (index == 1) {
         user_.EndProgram();
     }
     // One update per start of the program: the run disables "Start Updating"
     // and never enables it again, and this refuses a press that slips past.
-    if (index != 0 || running_ || completed_) {
+    if (index != 0 || completed_) {
         return;
     }
     // A run that ends the program early must not leave the window believing

@@ -134,6 +134,18 @@ constexpr WindowDescription kForm1{
          Font{kTahoma, 9.75, 13, true},
          kRed,
          Alignment::kLeft},
+        {Control::kLabel7,
+         "Label7",
+         -1,
+         ControlKind::kLabel,
+         "The VELNO volume is still mounted : eject it before you unplug it .",
+         {480, 1560, 7455, 375},
+         9,
+         false,
+         true,
+         Font{kTahoma, 9.75, 13, true},
+         kRed,
+         Alignment::kLeft},
     }},
 };
 

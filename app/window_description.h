@@ -18,7 +18,7 @@ namespace velno::app {
 using update::Control;
 
 // The number of controls; arrays of them are indexed by Control.
-inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::kLabel6) + 1;
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::kLabel7) + 1;
 
 constexpr std::size_t IndexOf(Control control) { return static_cast<std::size_t>(control); }
 

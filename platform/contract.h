@@ -149,13 +149,16 @@ public:
     virtual void CloseAll() = 0;
 
     // Makes sure everything written below the drive path is on the device,
-    // not only in the host's write cache.
-    virtual void FlushDrive(const std::string& drive_path) = 0;
+    // not only in the host's write cache. False when the system does not let
+    // this user make sure of it; a failure of the flush throws.
+    virtual bool FlushDrive(const std::string& drive_path) = 0;
 
     // Asks the system to make the drive safe to unplug (unmount it, and power
-    // it off where allowed); called after FlushDrive. Never throws: false
-    // when the system would not or could not, and the volume stays mounted.
-    virtual bool PrepareForRemoval(const std::string& drive_path) = 0;
+    // it off where allowed); called after FlushDrive. False when the system
+    // would not or could not, and the volume stays mounted. While the system
+    // works, `waiting` (if any) is called on the caller's thread at least
+    // every 25 ms; nothing but what it throws is thrown.
+    virtual bool PrepareForRemoval(const std::string& drive_path, const ChunkCallback& waiting) = 0;
 };
 
 // What the logic needs of the host's file system and runtime.

@@ -134,9 +134,10 @@ private:
 };
 
 // Copies as described above. Each step that may block runs on the worker
-// while this thread calls between_chunks every 25 ms; between_chunks is also
-// called between two chunks (of the writing and of the reading back), never
-// before the first chunk or after the last. Refuses a folder at the
+// while this thread calls between_chunks every 25 ms, so a step that lasts
+// gives turns also before the first chunk is written and after the last;
+// between_chunks is also called once between two chunks (of the writing and
+// of the reading back). Refuses a folder at the
 // destination, and an existing destination without overwrite. On any
 // failure, including an exception from between_chunks or a read-back that
 // differs from what was written, the temporary file is removed and the

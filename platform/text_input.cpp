@@ -23,12 +23,93 @@ void AppendUtf8(std::string& out, char32_t cp) {
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// A UTF-16 file after its byte-order mark, handed out as UTF-8 a piece at a
+// time. A pair of surrogates is one character; a lone surrogate, or an odd
+// byte at the end, becomes U+FFFD.
+class Utf16Source : public ByteSource {
+public:
+    Utf16Source(std::unique_ptr<ByteSource> bytes, bool big_endian)
+        : bytes_(std::move(bytes)), big_endian_(big_endian) {}
+
+    std::size_t Read(const char* operation, std::span<char> buffer) override {
+        while (handed_ == decoded_.size() && !ended_) {
+            Decode(operation);
+        }
+        const std::size_t count = decoded_.copy(buffer.data(), buffer.size(), handed_);
+        handed_ += count;
+        return count;
+    }
+
+    void Rewind(const char* operation) override {
+        bytes_->Rewind(operation);
+        undecoded_.clear();
+        decoded_.clear();
+        handed_ = 0;
+        mark_left_ = 2;
+        ended_ = false;
+    }
+
+private:
+    char32_t Unit(std::size_t at) const {
+        const auto first = static_cast<std::uint8_t>(undecoded_[at]);
+        const auto second = static_cast<std::uint8_t>(undecoded_[at + 1]);
+        return big_endian_ ? (first << 8 | second) : (second << 8 | first);
+    }
+
+    // Reads the next bytes and decodes every whole character among them.
+    void Decode(const char* operation) {
+        char chunk[4096];
+        const std::size_t read = bytes_->Read(operation, chunk);
+        ended_ = read == 0;
+        undecoded_.append(chunk, read);
+        const std::size_t mark = std::min(mark_left_, undecoded_.size());
+        undecoded_.erase(0, mark);
+        mark_left_ -= mark;
+        decoded_.clear();
+        handed_ = 0;
+        std::size_t at = 0;
+        for (; at + 2 <= undecoded_.size(); at += 2) {
+            const char32_t unit = Unit(at);
+            if (unit >= 0xD800 && unit <= 0xDBFF && at + 4 > undecoded_.size() && !ended_) {
+                break;  // its pair may follow in the next bytes
+            }
+            const char32_t low = at + 4 <= undecoded_.size() ? Unit(at + 2) : 0;
+            if (unit >= 0xD800 && unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(decoded_, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                at += 2;
+            } else {
+                AppendUtf8(decoded_, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
+            }
+        }
+        if (ended_ && at < undecoded_.size()) {
+            AppendUtf8(decoded_, kReplacement);
+            at = undecoded_.size();
+        }
+        undecoded_.erase(0, at);
+    }
+
+    std::unique_ptr<ByteSource> bytes_;
+    bool big_endian_;
+    std::string undecoded_;  // at most a character's bytes between reads
+    std::string decoded_;
+    std::size_t handed_ = 0;
+    std::size_t mark_left_ = 2;
+    bool ended_ = false;
+};
 
 // Length of the valid UTF-8 sequence at bytes[i], or 0 when there is none
 // (overlong forms, surrogates and values above U+10FFFF are invalid).
@@ -131,6 +212,17 @@ bool TextInput::Buffer(std::size_t count, const char* operation) {
 }
 
 void TextInput::SkipByteOrderMark(const char* operation) {
+    // A UTF-16 list, as Windows' Notepad saves "Unicode", is read through a
+    // decoder from its start (a U+FEFF right after the mark is dropped as
+    // the UTF-8 mark is).
+    if (Buffer(2, operation)) {
+        const std::string_view mark(&buffer_[begin_], 2);
+        if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+            source_ = std::make_unique<Utf16Source>(std::move(source_), mark == "\xFE\xFF");
+            source_->Rewind(operation);
+            begin_ = end_ = 0;
+        }
+    }
     if (Buffer(3, operation) && std::string_view(&buffer_[begin_], 3) == "\xEF\xBB\xBF") {
         begin_ += 3;
     }

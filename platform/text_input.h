@@ -6,9 +6,11 @@
 //
 // A carriage return, a carriage return followed by a line feed, or a lone
 // line feed ends a line; the line's text excludes its end. A leading UTF-8
-// byte-order mark is not part of the first line. Valid UTF-8 is kept as it
-// is; any other byte is read as Windows-1252. Reading at the end of the data
-// gives an empty line, so an empty file holds one empty line.
+// byte-order mark is not part of the first line. A file that begins with a
+// UTF-16 byte-order mark (little- or big-endian) is read as UTF-16. Otherwise
+// valid UTF-8 is kept as it is, and any other byte is read as Windows-1252.
+// Reading at the end of the data gives an empty line, so an empty file holds
+// one empty line.
 
 #include <cstddef>
 #include <memory>

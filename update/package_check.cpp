@@ -9,19 +9,12 @@ namespace velno::update {
 
 namespace {
 
-// Where a path below the drive's root ends up, resolved as the hosts resolve
-// it; clamped when a ".." would climb above the root. A component in front
-// of the path shows the climb: only a path that climbs above the root
-// removes it.
-std::string WhereOnDrive(std::string_view rest, bool& clamped) {
-    const std::vector<std::string> components = platform::ResolveBelowRoot(rest);
+// Whether a ".." of the path would climb above the drive's root, where the
+// hosts keep it: a component in front of the path shows the climb, since
+// only a path that climbs above the root removes it.
+bool Clamped(std::string_view rest) {
     const std::vector<std::string> below = platform::ResolveBelowRoot("~\\" + std::string(rest));
-    clamped = below.empty() || below.front() != "~";
-    std::string target;
-    for (const std::string& component : components) {
-        target += "\\" + component;
-    }
-    return target.empty() ? "\\" : target;
+    return below.empty() || below.front() != "~";
 }
 
 bool HasTrailingBlanks(std::string_view path) {
@@ -60,14 +53,26 @@ const char* LineEndsText(LineEnds ends) {
 }  // namespace
 
 LineEnds LineEndsOf(std::string_view bytes) {
+    // A UTF-16 list is read as UTF-16 after its byte-order mark: there a
+    // character is two bytes, the high one zero for a line end.
+    const bool big_endian = bytes.starts_with("\xFE\xFF");
+    const std::size_t width = big_endian || bytes.starts_with("\xFF\xFE") ? 2 : 1;
+    const auto character = [&](std::size_t i) {
+        if (width == 1) {
+            return bytes[i];
+        }
+        const char high = bytes[big_endian ? i : i + 1];
+        return high == '\0' ? bytes[big_endian ? i + 1 : i] : '\0';
+    };
     bool crlf = false, cr = false, lf = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+    for (std::size_t i = width == 2 ? 2 : 0; i + width <= bytes.size(); i += width) {
+        const char c = character(i);
+        if (c == '\r' && i + 2 * width <= bytes.size() && character(i + width) == '\n') {
             crlf = true;
-            ++i;
-        } else if (bytes[i] == '\r') {
+            i += width;
+        } else if (c == '\r') {
             cr = true;
-        } else if (bytes[i] == '\n') {
+        } else if (c == '\n') {
             lf = true;
         }
     }
@@ -90,40 +95,28 @@ PackageCheck CheckPackage(platform::Runtime& runtime, platform::FileSystemObject
         return check;
     }
     runtime.OpenTextInput(position_file);
-    // The list's extent, as the updater counts it: up to the end of the file
-    // or up to and including the first empty line; none when the first line
-    // is empty.
-    std::string line = runtime.ReadLine();
-    for (long number = 1; !line.empty(); ++number) {
+    ReadEntries(runtime, [&](const std::string& line) {
         CheckedEntry entry;
-        entry.line = number;
-        entry.kind = ClassifyLine(line);
+        entry.line = static_cast<long>(check.entries.size()) + 1;
+        const Entry meaning = EntryOf(line);
+        entry.kind = meaning.kind;
         entry.text = line;
-        if (entry.kind == EntryKind::kDelete) {
-            entry.target = WhereOnDrive(std::string_view(line).substr(1), entry.clamped);
-            entry.trailing_blanks = HasTrailingBlanks(std::string_view(line).substr(1));
-        } else {
-            const std::string name = fs.GetFileName(line);
-            if (!name.empty() && name != "." && name != "..") {
-                entry.target = WhereOnDrive(line, entry.clamped);
-                entry.staged = name;
-                entry.trailing_blanks = HasTrailingBlanks(line);
-                entry.missing = !fs.FileExists(staging_folder + name);
-                entry.bytes = entry.missing ? 0 : size_of(staging_folder + name);
+        entry.target = meaning.target;
+        if (meaning.Acts()) {
+            const std::string_view rest =
+                std::string_view(line).substr(meaning.kind == EntryKind::kDelete ? 1 : 0);
+            entry.clamped = Clamped(rest);
+            entry.trailing_blanks = HasTrailingBlanks(rest);
+            if (meaning.kind == EntryKind::kInstall) {
+                entry.staged = meaning.name;
+                entry.missing = !fs.FileExists(staging_folder + meaning.name);
+                entry.bytes = entry.missing ? 0 : size_of(staging_folder + meaning.name);
             }
         }
         check.entries.push_back(entry);
-        if (runtime.AtEnd()) {
-            break;
-        }
-        line = runtime.ReadLine();
-        if (line.empty()) {
-            CheckedEntry end;
-            end.line = number + 1;
-            check.entries.push_back(end);
-        }
-    }
-    if (line.empty()) {
+    });
+    // The list ends at its first empty line: what follows is never read.
+    if (check.entries.empty() || check.entries.back().kind == EntryKind::kEnd) {
         for (; !runtime.AtEnd(); runtime.ReadLine()) {
             ++check.unread_lines;
         }
@@ -171,7 +164,8 @@ void PrintPackageCheck(const PackageCheck& check, std::ostream& out) {
             continue;
         }
         if (entry.target.empty()) {
-            out << "install nothing, \"" << entry.text << "\" names a folder\n";
+            out << (entry.kind == EntryKind::kDelete ? "delete" : "install") << " nothing, \""
+                << entry.text << "\" names a folder\n";
             continue;
         }
         if (entry.kind == EntryKind::kDelete) {

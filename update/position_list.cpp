@@ -8,8 +8,12 @@ namespace velno::update {
 namespace {
 
 void ApplyDelete(UpdateContext& context, const std::string& line) {
+    const Entry entry = EntryOf(line);
+    if (!entry.Acts()) {
+        return;
+    }
     platform::FileSystemObject& fs = context.fs();
-    const std::string target = context.instrument.drive->Path() + line.substr(1);
+    const std::string target = context.instrument.drive->Path() + entry.target;
     if (fs.FileExists(target)) {
         fs.DeleteFile(target, true);
     }
@@ -78,20 +82,41 @@ long ReadEntries(platform::Runtime& runtime, const std::function<void(const std:
     }
 }
 
+Entry EntryOf(const std::string& line) {
+    Entry entry;
+    entry.kind = ClassifyLine(line);
+    if (entry.kind == EntryKind::kEnd) {
+        return entry;
+    }
+    const std::string_view rest =
+        entry.kind == EntryKind::kDelete ? std::string_view(line).substr(1) : line;
+    if (entry.kind == EntryKind::kInstall) {
+        entry.name = platform::GetFileName(line);
+        // A name that resolves to nothing names a folder, not a file: there
+        // is nothing to install, and a staged path built from it would
+        // point at the staging folder or above it.
+        if (platform::ResolveBelowRoot(entry.name).empty()) {
+            return entry;
+        }
+    }
+    for (const std::string& component : platform::ResolveBelowRoot(rest)) {
+        entry.target += "\\" + component;
+    }
+    return entry;
+}
+
 std::optional<InstallEntry> InstallEntryOf(UpdateContext& context, const std::string& line) {
-    platform::FileSystemObject& fs = context.fs();
-    InstallEntry entry;
-    entry.name = fs.GetFileName(line);
-    // A name that resolves to nothing ("", ".", "..", "...") names a folder,
-    // not a file: there is nothing to install, and a staged path built from
-    // it would point at the staging folder or above it.
-    if (platform::ResolveBelowRoot(entry.name).empty()) {
+    const Entry meaning = EntryOf(line);
+    if (meaning.kind != EntryKind::kInstall || !meaning.Acts()) {
         return std::nullopt;
     }
-    entry.folder_part = fs.GetParentFolderName(line);
+    const std::string drive_path = context.instrument.drive->Path();
+    InstallEntry entry;
+    entry.name = meaning.name;
+    entry.folder_part = platform::GetParentFolderName(meaning.target);
     entry.staged = context.paths.staging_folder + entry.name;
-    entry.target = context.instrument.drive->Path() + line;
-    entry.destination_folder = context.instrument.drive->Path() + entry.folder_part;
+    entry.target = drive_path + meaning.target;
+    entry.destination_folder = drive_path + entry.folder_part;
     return entry;
 }
 

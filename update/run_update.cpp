@@ -67,17 +67,23 @@ void RunUpdate(UpdateContext& context) {
     runtime.SetAttributes(paths.system_folder, kHiddenSystem);
     runtime.CloseAll();
     // The completion screen tells the user to disconnect the cable: all that
-    // was written must be on the device by then, not in a write cache.
-    runtime.FlushDrive(drive_path);
+    // was written must be on the device by then, not in a write cache. Where
+    // the system does not let this user make sure of it, the screen does not
+    // claim it.
+    const bool written = runtime.FlushDrive(drive_path);
     // Unmounted before the screen says so, so the volume is clean when the
-    // cable comes out; when that fails the data is still on the device.
-    const bool removed = runtime.PrepareForRemoval(drive_path);
+    // cable comes out. The window keeps its turns while the system works.
+    const bool removed =
+        runtime.PrepareForRemoval(drive_path, [&context] { context.user.PumpEvents(); });
 
     window.SetVisible(Control::kLabel2, false);
     window.SetVisible(Control::kLabel3, false);
     window.SetVisible(Control::kProgressBar1, false);
     window.SetVisible(Control::kLabel1, true);
-    window.SetVisible(removed ? Control::kLabel5 : Control::kLabel6, true);
+    window.SetVisible(removed   ? Control::kLabel5
+                      : written ? Control::kLabel6
+                                : Control::kLabel7,
+                      true);
     window.SetEnabled(Control::kExitButton, true);
 }
 

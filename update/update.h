@@ -28,6 +28,22 @@ void CheckFreeSpace(UpdateContext& context);
 enum class EntryKind { kEnd, kDelete, kInstall };
 EntryKind ClassifyLine(const std::string& line);
 
+// What one line of the list does. The run and velno-check both ask this, so
+// they cannot disagree.
+struct Entry {
+    EntryKind kind = EntryKind::kEnd;
+    // Where on the instrument the entry acts, below the drive's root as the
+    // hosts resolve the line (trailing blanks and dots dropped, ".." kept at
+    // the root), e.g. "\system\a.bin". Empty when the entry does nothing,
+    // whatever the instrument holds: the end of the list, an install entry
+    // whose name resolves to nothing ("\dir\", "...", " ", ". "), a delete
+    // entry of the drive's root.
+    std::string target;
+    std::string name;  // install entries: the staged file's name, as written
+    bool Acts() const { return !target.empty(); }
+};
+Entry EntryOf(const std::string& line);
+
 // Reads the entries of the open position list from its current place: the
 // lines up to the end of the file, or up to and including the first empty
 // line; none when the first line is empty. Calls visit (when given) with
@@ -35,12 +51,12 @@ EntryKind ClassifyLine(const std::string& line);
 long ReadEntries(platform::Runtime& runtime,
                  const std::function<void(const std::string&)>& visit = {});
 
-// The paths of an install entry; none when its line names no file.
+// The paths of an install entry that acts.
 struct InstallEntry {
     std::string name;                // the staged file's name
-    std::string folder_part;         // the line's folder part
+    std::string folder_part;         // the target's folder, e.g. "\system" or "\"
     std::string staged;              // staging folder + name
-    std::string target;              // drive path + line
+    std::string target;              // drive path + the entry's target
     std::string destination_folder;  // drive path + folder part
 };
 std::optional<InstallEntry> InstallEntryOf(UpdateContext& context, const std::string& line);

@@ -15,6 +15,7 @@ enum class Control {
     kExitButton,   // Command1 index 1, "Exit"
     kLabel5,       // below the closing instructions: the drive was removed
     kLabel6,       // below the closing instructions: the volume is still mounted
+    kLabel7,       // the same, where the system did not let the data be flushed
 };
 
 class WindowControls {

@@ -145,15 +145,16 @@ std::unique_ptr<ByteSource> LinuxRuntime::OpenForReading(const std::string& path
     return std::make_unique<FileSource>(std::move(fd), path);
 }
 
-void LinuxRuntime::FlushDrive(const std::string& drive_path) {
+bool LinuxRuntime::FlushDrive(const std::string& drive_path) {
     const std::string native = roots_->Resolve("FlushDrive", drive_path);
     const FileDescriptor folder(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid() || ::syncfs(folder.get()) != 0) {
         ThrowSystemError("FlushDrive", {drive_path}, errno);
     }
+    return true;
 }
 
-bool LinuxRuntime::PrepareForRemoval(const std::string& drive_path) {
+bool LinuxRuntime::PrepareForRemoval(const std::string& drive_path, const ChunkCallback&) {
     if (!remove_device_) {
         return false;
     }

@@ -30,10 +30,11 @@ public:
     void SetAttributes(const std::string& path, unsigned bits) override;
     void RemoveFile(const std::string& path) override;
     DateTime FileModifiedTime(const std::string& path) override;
-    void FlushDrive(const std::string& drive_path) override;
+    bool FlushDrive(const std::string& drive_path) override;
     // Only a volume mounted from a block device can be removed; an image
     // file or a network share stays mounted.
-    bool PrepareForRemoval(const std::string& drive_path) override;
+    // udisks2 keeps the event loop turning itself: `waiting` is not needed.
+    bool PrepareForRemoval(const std::string& drive_path, const ChunkCallback& waiting) override;
 
 protected:
     std::vector<FolderEntry> ListFolder(

@@ -10,6 +10,8 @@
 #include <winioctl.h>
 // clang-format on
 
+#include <chrono>
+#include <future>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -72,9 +74,8 @@ DEVINST DiskNode(const std::pair<DEVICE_TYPE, DWORD>& number) {
     return node;
 }
 
-}  // namespace
-
-bool Win32Runtime::PrepareForRemoval(const std::string& drive_path) {
+// True when the configuration manager ejected the drive's device.
+bool EjectDevice(const std::string& drive_path) {
     if (drive_path.size() != 2 || drive_path[1] != ':') {
         return false;
     }
@@ -89,6 +90,22 @@ bool Win32Runtime::PrepareForRemoval(const std::string& drive_path) {
     wchar_t veto_name[MAX_PATH] = {};
     return CM_Request_Device_EjectW(device, &veto, veto_name, MAX_PATH, 0) == CR_SUCCESS &&
            veto == PNP_VetoTypeUnknown;
+}
+
+}  // namespace
+
+bool Win32Runtime::PrepareForRemoval(const std::string& drive_path, const ChunkCallback& waiting) {
+    // The request waits until every program lets go of the device, and
+    // Windows asks this program's window too: it runs on a thread of its
+    // own while the window's thread keeps its turns. (A turn that throws
+    // waits for the request when the future is destroyed.)
+    std::future<bool> ejected = std::async(std::launch::async, EjectDevice, drive_path);
+    while (ejected.wait_for(std::chrono::milliseconds(25)) != std::future_status::ready) {
+        if (waiting) {
+            waiting();
+        }
+    }
+    return ejected.get();
 }
 
 }  // namespace velno::platform::win32

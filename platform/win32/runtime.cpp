@@ -157,14 +157,13 @@ std::unique_ptr<ByteSource> Win32Runtime::OpenForReading(const std::string& path
     return std::make_unique<FileSource>(file, path);
 }
 
-void Win32Runtime::FlushDrive(const std::string& drive_path) {
+bool Win32Runtime::FlushDrive(const std::string& drive_path) {
     // Every copied file was flushed and renamed with write-through already;
-    // flushing the volume also writes the file system's own structures.
-    // Opening a volume for writing needs administrator rights: without them
-    // (or on a file system that cannot flush a volume) this step is left
-    // out, which the per-file flushes make safe.
+    // what else the run changed (attributes, removed files, new folders)
+    // lies in the file system's own structures, which only a flush of the
+    // whole volume writes out.
     if (drive_path.size() != 2 || drive_path[1] != ':') {
-        return;
+        return false;
     }
     // A drive that has gone fails the flush rather than skipping it: the
     // completion screen must not follow it.
@@ -172,25 +171,34 @@ void Win32Runtime::FlushDrive(const std::string& drive_path) {
         INVALID_FILE_ATTRIBUTES) {
         ThrowError("FlushDrive", {drive_path}, GetLastError());
     }
+    // The volume opened for writing is flushed, which needs administrator
+    // rights. Without them (or where the volume refuses it), the drive's
+    // root folder opened for writing is: for its root folder, Windows' FAT
+    // driver flushes the whole volume (every file and folder, the FAT, then
+    // the device's cache), as it does for the volume, and a standard user
+    // may open it. (It flushes nothing for any other folder.)
     const std::wstring volume = L"\\\\.\\" + Utf8ToWide(drive_path);
-    UniqueHandle handle(CreateFileW(volume.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
-    if (!handle.Valid()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) {
-            return;
+    const std::wstring root = NativePath("FlushDrive", drive_path + "\\");
+    const std::pair<const std::wstring*, DWORD> ways[] = {{&volume, GENERIC_READ | GENERIC_WRITE},
+                                                          {&root, GENERIC_WRITE}};
+    DWORD error = ERROR_SUCCESS;
+    for (const auto& [path, access] : ways) {
+        UniqueHandle handle(CreateFileW(
+            path->c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (handle.Valid() && FlushFileBuffers(handle.Get())) {
+            return true;
         }
-        ThrowError("FlushDrive", {drive_path}, error);
+        error = GetLastError();
     }
-    if (!FlushFileBuffers(handle.Get())) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION ||
-            error == ERROR_NOT_SUPPORTED) {
-            return;
-        }
-        ThrowError("FlushDrive", {drive_path}, error);
+    // Refused (also while another program holds the root folder without
+    // sharing it): the screen must not claim that all data is written.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD ||
+        error == ERROR_SHARING_VIOLATION || error == ERROR_INVALID_FUNCTION ||
+        error == ERROR_NOT_SUPPORTED) {
+        return false;
     }
+    ThrowError("FlushDrive", {drive_path}, error);
 }
 
 }  // namespace velno::platform::win32

@@ -18,11 +18,11 @@ public:
     void SetAttributes(const std::string& path, unsigned bits) override;
     void RemoveFile(const std::string& path) override;
     DateTime FileModifiedTime(const std::string& path) override;
-    void FlushDrive(const std::string& drive_path) override;
+    bool FlushDrive(const std::string& drive_path) override;
     // Asks the configuration manager to prepare the drive's device for
     // removal, which a standard user may do and which writes out every
     // file system cache of it.
-    bool PrepareForRemoval(const std::string& drive_path) override;
+    bool PrepareForRemoval(const std::string& drive_path, const ChunkCallback& waiting) override;
 
 protected:
     std::vector<FolderEntry> ListFolder(

@@ -84,6 +84,8 @@ TEST(WindowDescription, EveryTextIsExact) {
          "automatically when completed ."},
         {text(Control::kLabel5), "The VELNO has been safely removed : you may unplug it now ."},
         {text(Control::kLabel6), "All data is written, but the VELNO volume is still mounted ."},
+        {text(Control::kLabel7),
+         "The VELNO volume is still mounted : eject it before you unplug it ."},
         {text(Control::kProgressBar1), ""},
     };
     for (const auto& [actual, expected] : texts) {

@@ -7,6 +7,7 @@ namespace velno::platform {
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace std::string_literals;
 
 // Names and parents; resolution drops trailing blanks and dots, as Windows
 // does, passes over what trims to nothing (also ".. ") and never climbs above
@@ -51,7 +52,14 @@ TEST(TextInput, EveryKindOfLineEndEndsALineAcrossChunks) {
         {"\xEF\xBB", {"\xC3\xAF\xC2\xBB"}},  // not a whole mark: text
         {"\xEF\xBB\xBF", {}},
         // NUL bytes are text like any other: they neither end nor cut a line.
-        {std::string("a\0b\r\n\0", 6), {std::string("a\0b", 3), std::string("\0", 1)}}};
+        {std::string("a\0b\r\n\0", 6), {std::string("a\0b", 3), std::string("\0", 1)}},
+        // UTF-16 after its mark, either byte order: a surrogate pair is one
+        // character; a lone surrogate or a last odd byte is U+FFFD.
+        {"\xFF\xFE\\\0a\0\r\0\n\0\xE9\0\x3C\xD8\xB9\xDF\r\0\0\xDC"s + "b",
+         {"\\a", "\xC3\xA9\xF0\x9F\x8E\xB9", "\xEF\xBF\xBD\xEF\xBF\xBD"}},
+        {"\xFE\xFF\0-\0b\0\n\xD8\0\0x"s, {"-b", "\xEF\xBF\xBDx"}},
+        {"\xFF\xFE", {}},
+        {"\xFF\x0D", {"\xC3\xBF"}}};
     for (const std::size_t chunk : {std::size_t{4}, std::size_t{7}, TextInput::kChunkSize}) {
         TextInput input(chunk);  // opened again for each text
         for (const auto& [text, lines] : cases) {

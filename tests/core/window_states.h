@@ -13,7 +13,7 @@ struct WindowState {
     const char* name;
     // One character per control in the order of Control (Label1, Label2,
     // Label3, Label4, ProgressBar1, "Start Updating", "Exit", Label5,
-    // Label6): x for yes.
+    // Label6, Label7): x for yes.
     std::string_view visible;
     std::string_view enabled;
 
@@ -21,11 +21,13 @@ struct WindowState {
     bool Enabled(app::Control c) const { return enabled.at(app::IndexOf(c)) == 'x'; }
 };
 
-inline constexpr WindowState kReady{"Ready", "...x.xx..", "xxxxxxxxx"};
-inline constexpr WindowState kPreparing{"Running, preparing", ".xx..xx..", "xxxxx..xx"};
-inline constexpr WindowState kPositionList{"Running, position list", ".xx.xxx..", "xxxxx..xx"};
-inline constexpr WindowState kCompleted{"Completed", "x....xxx.", "xxxxx.xxx"};
-inline constexpr WindowState kCompletedStillMounted{"Completed, still mounted", "x....xx.x",
-                                                    "xxxxx.xxx"};
+inline constexpr WindowState kReady{"Ready", "...x.xx...", "xxxxxxxxxx"};
+inline constexpr WindowState kPreparing{"Running, preparing", ".xx..xx...", "xxxxx..xxx"};
+inline constexpr WindowState kPositionList{"Running, position list", ".xx.xxx...", "xxxxx..xxx"};
+inline constexpr WindowState kCompleted{"Completed", "x....xxx..", "xxxxx.xxxx"};
+inline constexpr WindowState kCompletedStillMounted{"Completed, still mounted", "x....xx.x.",
+                                                    "xxxxx.xxxx"};
+inline constexpr WindowState kCompletedUnflushed{"Completed, not flushed", "x....xx..x",
+                                                 "xxxxx.xxxx"};
 
 }  // namespace velno::testing

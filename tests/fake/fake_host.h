@@ -91,6 +91,7 @@ public:
     std::vector<std::string> requested;  // every path that reached an operation
     int chunks_per_copy = 1;             // CopyFile calls its chunk callback between them
     bool removable = true;               // what PrepareForRemoval answers
+    bool flushes = true;                 // what FlushDrive answers
 
     // Logs the operation, then finds the path's node; Start also requires it to exist (as a file,
     // or as anything unless `file_only`).
@@ -113,12 +114,15 @@ public:
     DateTime FileModifiedTime(const std::string& path) override {
         return Start("FileModifiedTime", path).modified;
     }
-    void FlushDrive(const std::string& drive_path) override {
+    bool FlushDrive(const std::string& drive_path) override {
         Begin("FlushDrive", {drive_path});
         Lookup(drive_path);
+        return flushes;
     }
-    bool PrepareForRemoval(const std::string& drive_path) override {
-        log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails: no operation
+    bool PrepareForRemoval(const std::string& drive_path,
+                           const platform::ChunkCallback& waiting) override {
+        log.entries.push_back("PrepareForRemoval " + drive_path);  // never fails; takes a turn
+        if (waiting) waiting();
         return removable;
     }
 

@@ -97,9 +97,11 @@ public:
     COUNTED(bool, AtEnd, (), ())
     COUNTED(void, Rewind, (), ())
     COUNTED(void, CloseAll, (), ())
-    COUNTED(void, FlushDrive, (Path p), (p), p)
+    COUNTED(bool, FlushDrive, (Path p), (p), p)
     // Never fails (it reports whether removal worked), so no fault goes here.
-    bool PrepareForRemoval(Path p) override { return real_.PrepareForRemoval(p); }
+    bool PrepareForRemoval(Path p, const platform::ChunkCallback& waiting) override {
+        return real_.PrepareForRemoval(p, waiting);
+    }
 
 private:
     platform::Platform& host_;

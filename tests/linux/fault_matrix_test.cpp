@@ -34,7 +34,6 @@ using fault_test::Tree;
 // that a full volume is quick to make.
 constexpr long long kRoom = 256 * 1024;
 constexpr const char* kBallast = "ballast.bin";
-constexpr time_t kMonthAndMore = 40L * 24 * 3600;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -67,6 +66,19 @@ bool PrivateViewWithoutOtherInstruments(platform::Platform& host) {
         }
     }
     return true;
+}
+
+// A time as the rig reads it back: exact for the seeded files (mtools wrote
+// them). fusefat writes a month one short and stamps a renamed file with the
+// clock's time, so a time within the run (FAT keeps 2 s) says only "moved".
+std::string TimeReadBack(time_t time, const std::set<time_t>& seeded, time_t from, time_t to) {
+    tm local{};
+    ::localtime_r(&time, &local);
+    local.tm_mon += seeded.contains(time) ? 0 : 1;
+    local.tm_isdst = -1;
+    const time_t written = ::mktime(&local);
+    const bool moved = !seeded.contains(time) && written >= from - 2 && written <= to + 2;
+    return moved ? "moved" : std::to_string(written);
 }
 
 // Writes up to limit bytes to a new file until the volume refuses more;
@@ -199,7 +211,8 @@ public:
                 entry = "unreadable";
                 try {
                     entry = ReadFile(out + "/" + path) + "@" +
-                            Time(ModifiedOf(out + "/" + path).tv_sec);
+                            TimeReadBack(ModifiedOf(out + "/" + path).tv_sec, seeded_, started_,
+                                         ::time(nullptr));
                 } catch (const std::exception&) {
                 }
             }
@@ -214,20 +227,6 @@ public:
     bool KeepsOddSeconds() override { return false; }
 
 private:
-    // fusefat writes a time's month one short, and stamps a renamed file
-    // with the clock's time: such a time says only that a move happened.
-    // The seeded files' times were written by mtools.
-    std::string Time(time_t time) const {
-        if (time > started_ - kMonthAndMore && time < started_ + kMonthAndMore) {
-            return "moved";
-        }
-        tm local{};
-        ::localtime_r(&time, &local);
-        local.tm_mon += seeded_.contains(time) ? 0 : 1;
-        local.tm_isdst = -1;
-        return std::to_string(::mktime(&local));
-    }
-
     std::string MtoolsLine(const std::string& command) const {
         const std::size_t blank = command.find(' ');
         return "MTOOLS_SKIP_CHECK=1 " + command.substr(0, blank) + " -i " + Quoted(image_) +
@@ -266,6 +265,14 @@ private:
     const time_t started_ = ::time(nullptr);
     std::set<time_t> seeded_;
 };
+
+// Also in a run near a seeded time (2030-01-01), whatever the clock says.
+TEST(Fat32FaultMatrix, TheRigReadsOnlyTheRunsOwnTimesAsMoved) {
+    const time_t seeded = 1'893'456'000, run = 1'891'728'000;  // 2030-01-01, 2029-12-12
+    EXPECT_EQ(TimeReadBack(seeded, {seeded}, run, run + 60), "1893456000");
+    EXPECT_EQ(TimeReadBack(1'889'136'030, {seeded}, run, run + 60), "moved");  // 2029-11-12
+    EXPECT_EQ(TimeReadBack(1'680'776'432, {seeded}, run, run + 60), "1683368432");
+}
 
 TEST(Fat32FaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
     if (const std::string why = FuseFatUnavailable(); !why.empty()) {

@@ -196,10 +196,10 @@ TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
                                 asked = device;
                                 return c.answer;
                             }});
-        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(FirstDrive(host)->Path()), c.removed)
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(FirstDrive(host)->Path(), {}), c.removed)
             << c.sources;
         EXPECT_EQ(asked, c.asked) << c.sources;
-        EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/")) << "a path on no drive";
+        EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/", {})) << "a path on no drive";
     }
 }
 

@@ -123,6 +123,11 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(form.Instrument().drive_path, "E:");
     EXPECT_EQ(view.caption, std::string(app::kCaptionPrefix) + "1A2B3C4D");
 
+    // C: has no volume device under Wine: its volume's flush is refused, as a
+    // standard user's is on Windows, and the root folder's stands in.
+    EXPECT_TRUE(platform.GetRuntime().FlushDrive("E:"));
+    EXPECT_TRUE(platform.GetRuntime().FlushDrive("C:"));
+    EXPECT_PLATFORM_ERROR(platform.GetRuntime().FlushDrive("B:"), "FlushDrive", "not found");
     // A missing drive is not ready, and reading its label fails; Wine puts
     // no disk device behind a drive, so removal reports failure, never
     // throwing.
@@ -134,7 +139,7 @@ TEST(Win32Drives, DetectionTakesTheFixedVelnoDriveAndNotTheRemovableOne) {
     EXPECT_EQ(error.Paths(), std::vector<std::string>{"B:"});
     EXPECT_FALSE(error.SystemMessage().empty());
     for (const char* drive : {"E:", "Q:", "E:\\", ""}) {
-        EXPECT_FALSE(platform.GetRuntime().PrepareForRemoval(drive)) << drive;
+        EXPECT_FALSE(platform.GetRuntime().PrepareForRemoval(drive, {})) << drive;
     }
 }
 
