@@ -279,6 +279,21 @@ RecordingView::RecordingView(CallLog& log)
     }
 }
 
+std::string Instrument::Drive(const std::string& drive) const {
+    std::string text;
+    for (const auto& [key, node] : host.nodes) {
+        if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(node.modified - At(0));
+            text +=
+                node.path.substr(drive.size() + 1) +
+                (node.folder ? "/" : "=" + node.content + "@" + std::to_string(seconds.count())) +
+                (node.attributes != 0 ? "#" + std::to_string(node.attributes) : "") + "\n";
+        }
+    }
+    return text;
+}
+
 Instrument::Instrument(bool connected) {
     host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
     if (connected) {

@@ -218,6 +218,10 @@ struct Instrument {
     std::string Content(const std::string& path) const {
         return host.HasFile(path) ? host.Find(path)->content : "<absent>";
     }
+    // Every entry below the drive's root, one a line, by path as created
+    // without "E:\": "path=content@seconds" for a file, "path/" for a
+    // folder, either followed by "#" and the attributes where there are any.
+    std::string Drive(const std::string& drive = "E:") const;
 
     CallLog log;
     FakeHost host{log};
