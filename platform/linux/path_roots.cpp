@@ -84,25 +84,36 @@ PathRoots::Resolved PathRoots::ResolveEntry(const std::string& operation,
     if (text.find('\0') != std::string::npos) {
         ThrowSystemError(operation, {text}, EINVAL);
     }
-    std::string root;
+    Root root;
     {
         const std::lock_guard lock(mutex_);
+        const Root* deepest = nullptr;
         for (const Root& candidate : roots_) {
-            if (candidate.path.size() > root.size() &&
-                StartsWithRoot(text, candidate.path, candidate.kind)) {
-                root = candidate.path;
+            if (StartsWithRoot(text, candidate.path, candidate.kind) &&
+                (deepest == nullptr || candidate.path.size() > deepest->path.size())) {
+                deepest = &candidate;
+            }
+        }
+        if (deepest == nullptr) {
+            throw PlatformError(
+                operation, {text},
+                "The path is not on the instrument's drive or in the program's folder");
+        }
+        root = *deepest;
+        for (const Root& candidate : roots_) {
+            if (StartsWithRoot(text, candidate.path, candidate.kind) &&
+                !StartsWithRoot(deepest->path, candidate.path, Kind::kFolder)) {
+                throw PlatformError(
+                    operation, {text},
+                    "The path could name a place on the instrument's drive or one outside it");
             }
         }
     }
-    if (root.empty()) {
-        throw PlatformError(operation, {text},
-                            "The path is not on the instrument's drive or in the program's folder");
-    }
-    Resolved resolved{.native = root, .entry = std::nullopt};
+    Resolved resolved{.native = root.path, .entry = std::nullopt};
     std::string& native = resolved.native;
     bool folder_exists = true;
     const std::vector<std::string> components =
-        ResolveBelowRoot(std::string_view(text).substr(root.size()));
+        ResolveBelowRoot(std::string_view(text).substr(root.path.size()));
     for (std::size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         const bool last = i + 1 == components.size();

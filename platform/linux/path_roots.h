@@ -4,11 +4,15 @@
 // the host has handed out: the mount points of drives whose Path or
 // RootFolder was read, and the application folder.
 //
-// A path text must start with one of those roots; the longest such root
-// wins. A folder root must be followed by a separator or nothing. A drive
-// root may be followed by anything: the logic joins a position-list line
-// straight to the drive's path, and a line without a leading separator is
-// taken from the drive's root, as Windows takes "E:a.bin" on a drive. The rest is resolved
+// A path text must lie within one of those roots. A folder root holds the
+// texts that continue it with a separator or nothing. A drive root holds
+// every text that begins with it: the logic joins a position-list line
+// straight to the drive's path, and what follows is taken from the drive's
+// root, as Windows takes "E:2\x.bin" as "E:\2\x.bin". When several roots hold
+// a text, the deepest wins if it lies within the others by whole components
+// (a drive inside the program's folder); otherwise the text could name two
+// unrelated places ("<mount>2/upd" below the drive, or the program's folder
+// "<mount>2/upd" beside it) and is refused. The rest is resolved
 // lexically below that root ("\" and "/" separate, "." is dropped, ".." never climbs above the
 // root), and each component that does not exist with its exact case is looked up
 // case-insensitively, as FAT and Windows find names. A path under no known root is refused with

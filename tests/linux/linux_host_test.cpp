@@ -108,6 +108,10 @@ TEST(PathRoots, PathsStayBelowTheLongestRootAndOtherPathsAreRefused) {
     EXPECT_TRUE(std::filesystem::is_directory(temp / "drive/2"));
     // The application folder is a folder root: a sibling of it is no part of it.
     EXPECT_PLATFORM_ERROR(fs->FolderExists(app + "2"), "FolderExists", "not on the instrument");
+    PathRoots sibling;  // with a program's folder beside the drive's, named like it
+    sibling.Add(drive, PathRoots::Kind::kDrive);
+    sibling.Add(drive + "2/upd");
+    EXPECT_PLATFORM_ERROR(sibling.Resolve("t", drive + "2/upd/mtmp/a.bin"), "t", "could name");
     EXPECT_PLATFORM_ERROR(fs->CreateFolder("\\system"), "CreateFolder", "not on");
     EXPECT_PLATFORM_ERROR(host.GetRuntime().RemoveFile("/etc/hostname"), "RemoveFile", "not on");
     EXPECT_PLATFORM_ERROR(host.GetRuntime().FlushDrive("/"), "FlushDrive", "not on");
