@@ -29,7 +29,8 @@ LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
                             const std::string& app, const std::string& type = "tmpfs tmpfs") {
     std::filesystem::create_directories(drive);
     std::filesystem::create_directories(app);
-    WriteFile(temp / "mountinfo", "50 1 0:50 / " + drive + " rw - " + type + " rw\n");
+    WriteFile(temp / "mountinfo", "50 1 " + linux_test::DeviceNumbers(drive) + " / " + drive +
+                                      " rw - " + type + " rw\n");
     return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
 }
 
@@ -190,7 +191,8 @@ TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
         std::string mountinfo;
         std::istringstream sources(c.sources);
         for (std::string source; sources >> source;) {
-            mountinfo += "50 1 8:1 / " + (temp / "drive") + " rw - vfat " + source + " rw\n";
+            mountinfo += "50 1 " + linux_test::DeviceNumbers(temp / "drive") + " / " +
+                         (temp / "drive") + " rw - vfat " + source + " rw\n";
         }
         WriteFile(temp / "mountinfo", mountinfo);
         std::string asked;
@@ -333,12 +335,15 @@ TEST(DriveList, IsReadAfreshAtEveryWalk) {
     const auto drives = host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives();
     ASSERT_EQ(drives->Walk().size(), 1u);
     std::ofstream(folder / "mountinfo", std::ios::app)
-        << "32 1 0:32 / " + folder.path() + "/second\\040one rw - nfs s:/x rw\n";
+        << "32 1 0:0 / " + folder.path() + "/second\\040one rw - nfs s:/x rw\n";
     const auto walked = drives->Walk();
     ASSERT_EQ(walked.size(), 2u);
     EXPECT_EQ(walked[1]->Path(), folder.path() + "/second one");
     EXPECT_EQ(walked[1]->DriveType(), kDriveNetwork);
     EXPECT_FALSE(walked[1]->IsReady());  // its mount point does not exist
+    std::filesystem::create_directory(folder / "second one");
+    EXPECT_FALSE(walked[1]->IsReady());  // nor is its folder on the volume 0:0
+    EXPECT_PLATFORM_ERROR(walked[1]->Space(), "Space", "no longer mounted");
     EXPECT_EQ(walked[1]->FileSystem(), "nfs");
     std::filesystem::remove(folder / "mountinfo");
     EXPECT_THROW(drives->Walk(), PlatformError);
