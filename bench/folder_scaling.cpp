@@ -7,6 +7,9 @@
 // FOLDER (default /dev/shm) holds the work folders; the median of RUNS
 // (default 5) runs is printed.
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -27,7 +30,11 @@ double SecondsForEntries(const std::string& base, int entries) {
     std::filesystem::create_directories(work + "/drive/styles");
     std::filesystem::create_directories(work + "/app/mtmp");
     std::ofstream(work + "/app/mtmp/style.sty") << std::string(1024, 's');
-    std::ofstream(work + "/mountinfo") << "60 1 0:60 / " << work << "/drive rw - tmpfs tmpfs rw\n";
+    struct stat drive_folder {};
+    ::stat((work + "/drive").c_str(), &drive_folder);
+    std::ofstream(work + "/mountinfo")
+        << "60 1 " << major(drive_folder.st_dev) << ":" << minor(drive_folder.st_dev) << " / "
+        << work << "/drive rw - tmpfs tmpfs rw\n";
 
     linux_host::LinuxPlatform host({.application_folder = work + "/app",
                                     .drive_sources = {.mountinfo_path = work + "/mountinfo"}});

@@ -6,6 +6,8 @@
 //
 // Usage: velno_bench_position_list [ENTRIES]
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -65,8 +67,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path work = pattern;
     std::filesystem::create_directories(work / "drive");
     std::filesystem::create_directories(work / "app/mtmp");
+    struct stat drive_folder {};
+    ::stat((work / "drive").c_str(), &drive_folder);
     std::ofstream(work / "mountinfo")
-        << "60 1 0:60 / " << (work / "drive").string() << " rw - tmpfs tmpfs rw\n";
+        << "60 1 " << major(drive_folder.st_dev) << ":" << minor(drive_folder.st_dev) << " / "
+        << (work / "drive").string() << " rw - tmpfs tmpfs rw\n";
     {
         // Delete entries of files that are not there: each entry is read,
         // classified and looked up, and nothing else happens.

@@ -50,6 +50,9 @@ bool IsRemovable(dev_t device, const std::string& sysfs_root) {
     return flag.starts_with("1");
 }
 
+// The device number that every file of the mounted volume shows.
+dev_t DeviceOf(const MountEntry& mount) { return makedev(mount.major, mount.minor); }
+
 }  // namespace
 
 int ClassifyDrive(const MountEntry& mount, const std::string& sysfs_root) {
@@ -77,7 +80,7 @@ int ClassifyDrive(const MountEntry& mount, const std::string& sysfs_root) {
     return kDriveUnknown;
 }
 
-bool ReadableWithin(const std::string& folder, int milliseconds) {
+bool ReadableWithin(const std::string& folder, dev_t volume, int milliseconds) {
     struct Check {
         std::mutex mutex;
         std::condition_variable finished;
@@ -85,9 +88,11 @@ bool ReadableWithin(const std::string& folder, int milliseconds) {
         bool readable = false;
     };
     const auto check = std::make_shared<Check>();
-    std::thread([check, folder] {
+    std::thread([check, folder, volume] {
         DIR* listing = ::opendir(folder.c_str());
-        const bool readable = listing != nullptr;
+        struct stat info {};
+        const bool readable =
+            listing != nullptr && ::fstat(::dirfd(listing), &info) == 0 && info.st_dev == volume;
         if (listing != nullptr) {
             ::closedir(listing);
         }
@@ -107,7 +112,9 @@ LinuxDrive::LinuxDrive(MountEntry mount, std::string sysfs_root, std::shared_ptr
 
 int LinuxDrive::DriveType() { return ClassifyDrive(mount_, sysfs_root_); }
 
-bool LinuxDrive::IsReady() { return ReadableWithin(mount_.mount_point, kReadyCheckMilliseconds); }
+bool LinuxDrive::IsReady() {
+    return ReadableWithin(mount_.mount_point, DeviceOf(mount_), kReadyCheckMilliseconds);
+}
 
 std::string LinuxDrive::VolumeName() { return Volume().label; }
 
@@ -119,7 +126,7 @@ std::string LinuxDrive::FileSystem() {
 std::int32_t LinuxDrive::SerialNumber() { return Volume().serial; }
 
 std::string LinuxDrive::Path() {
-    roots_->Add(mount_.mount_point, PathRoots::Kind::kDrive);
+    roots_->Add(mount_.mount_point, PathRoots::Kind::kDrive, DeviceOf(mount_));
     return mount_.mount_point;
 }
 
@@ -129,9 +136,17 @@ std::string LinuxDrive::RootFolder() {
 }
 
 VolumeSpace LinuxDrive::Space() {
+    // Asked of the open folder, which is the volume's only while the device
+    // matches: a mount point left behind would give the host disk's figures.
+    const FileDescriptor root(
+        ::open(mount_.mount_point.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat mounted {};
     struct statvfs info {};
-    if (::statvfs(mount_.mount_point.c_str(), &info) != 0) {
+    if (!root.valid() || ::fstat(root.get(), &mounted) != 0 || ::fstatvfs(root.get(), &info) != 0) {
         ThrowSystemError("Space", {mount_.mount_point}, errno);
+    }
+    if (mounted.st_dev != DeviceOf(mount_)) {
+        ThrowVolumeGone("Space", {mount_.mount_point});
     }
     if (info.f_blocks == 0 || info.f_frsize == 0) {
         return {};

@@ -3,6 +3,8 @@
 // Drives on Linux: every mounted volume of /proc/self/mountinfo, in mount
 // order, with its mount point as its path.
 
+#include <sys/types.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,10 +28,12 @@ struct DriveSources {
 // for the other pseudo file systems. Never touches the mount itself.
 int ClassifyDrive(const MountEntry& mount, const std::string& sysfs_root);
 
-// True when the folder can be opened for reading within the time limit. The
-// check runs on a helper thread so that a dead network mount cannot hang
-// the caller; a check that does not finish is abandoned.
-bool ReadableWithin(const std::string& folder, int milliseconds);
+// True when the folder can be opened for reading within the time limit and
+// lies on the volume of that device number (a mount point whose volume has
+// gone is a folder of another file system). The check runs on a helper
+// thread so that a dead network mount cannot hang the caller; a check that
+// does not finish is abandoned.
+bool ReadableWithin(const std::string& folder, dev_t volume, int milliseconds);
 
 class LinuxDrive : public Drive {
 public:

@@ -50,23 +50,26 @@ bool Exists(const PathRoots::Resolved& resolved, const std::string& text,
     ThrowSystemError(operation, {text}, errno);
 }
 
+// Each question resolves the path again, so that a file of a drive whose
+// volume has gone is never answered from another file system.
 class LinuxFile : public File {
 public:
-    LinuxFile(std::string native, std::string text)
-        : native_(std::move(native)), text_(std::move(text)) {}
+    LinuxFile(std::shared_ptr<PathRoots> roots, std::string text)
+        : roots_(std::move(roots)), text_(std::move(text)) {}
     DateTime DateLastModified() override {
-        return ModifiedTime({.native = native_, .entry = std::nullopt}, text_, "DateLastModified");
+        return ModifiedTime(roots_->ResolveEntry("DateLastModified", text_), text_,
+                            "DateLastModified");
     }
     std::uint64_t Size() override {
         struct stat info {};
-        if (::stat(native_.c_str(), &info) != 0) {
+        if (StatOf(roots_->ResolveEntry("Size", text_), info) != 0) {
             ThrowSystemError("Size", {text_}, errno);
         }
         return static_cast<std::uint64_t>(info.st_size);
     }
 
 private:
-    std::string native_;
+    std::shared_ptr<PathRoots> roots_;
     std::string text_;
 };
 
@@ -201,7 +204,7 @@ std::unique_ptr<File> LinuxFileSystemObject::GetFile(const std::string& path) {
     if (S_ISDIR(info.st_mode)) {
         ThrowSystemError("GetFile", {path}, EISDIR);
     }
-    return std::make_unique<LinuxFile>(resolved.native, path);
+    return std::make_unique<LinuxFile>(roots_, path);
 }
 
 std::unique_ptr<Folder> LinuxFileSystemObject::GetFolder(const std::string& path) {

@@ -146,9 +146,19 @@ std::unique_ptr<ByteSource> LinuxRuntime::OpenForReading(const std::string& path
 }
 
 bool LinuxRuntime::FlushDrive(const std::string& drive_path) {
-    const std::string native = roots_->Resolve("FlushDrive", drive_path);
-    const FileDescriptor folder(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid() || ::syncfs(folder.get()) != 0) {
+    const PathRoots::Resolved resolved = roots_->ResolveEntry("FlushDrive", drive_path);
+    const FileDescriptor folder(
+        ::open(resolved.native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (!folder.valid() || ::fstat(folder.get(), &info) != 0) {
+        ThrowSystemError("FlushDrive", {drive_path}, errno);
+    }
+    // The open folder, not its name, says which file system syncfs flushes:
+    // success for another one would tell the owner a wrong "all written".
+    if (resolved.volume && info.st_dev != *resolved.volume) {
+        ThrowVolumeGone("FlushDrive", {drive_path});
+    }
+    if (::syncfs(folder.get()) != 0) {
         ThrowSystemError("FlushDrive", {drive_path}, errno);
     }
     return true;

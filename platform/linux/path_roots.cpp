@@ -61,15 +61,16 @@ bool SameEntry(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void PathRoots::Add(const std::string& root, Kind kind) {
+void PathRoots::Add(const std::string& root, Kind kind, std::optional<dev_t> volume) {
     const std::string clean = WithoutTrailingSeparators(root);
     const std::lock_guard lock(mutex_);
     const auto known =
         std::find_if(roots_.begin(), roots_.end(), [&](const Root& r) { return r.path == clean; });
     if (known == roots_.end()) {
-        roots_.push_back({clean, kind});
+        roots_.push_back({clean, kind, volume});
     } else if (kind == Kind::kDrive) {
         known->kind = kind;
+        known->volume = volume;
     }
 }
 
@@ -84,25 +85,53 @@ PathRoots::Resolved PathRoots::ResolveEntry(const std::string& operation,
     if (text.find('\0') != std::string::npos) {
         ThrowSystemError(operation, {text}, EINVAL);
     }
-    std::string root;
+    Root root;
+    std::optional<Root> mount;  // the drive whose volume the path lies on
     {
         const std::lock_guard lock(mutex_);
+        const Root* deepest = nullptr;
         for (const Root& candidate : roots_) {
-            if (candidate.path.size() > root.size() &&
-                StartsWithRoot(text, candidate.path, candidate.kind)) {
-                root = candidate.path;
+            if (StartsWithRoot(text, candidate.path, candidate.kind) &&
+                (deepest == nullptr || candidate.path.size() > deepest->path.size())) {
+                deepest = &candidate;
+            }
+        }
+        if (deepest == nullptr) {
+            throw PlatformError(
+                operation, {text},
+                "The path is not on the instrument's drive or in the program's folder");
+        }
+        root = *deepest;
+        for (const Root& candidate : roots_) {
+            if (!StartsWithRoot(text, candidate.path, candidate.kind)) {
+                continue;
+            }
+            if (!StartsWithRoot(deepest->path, candidate.path, Kind::kFolder)) {
+                throw PlatformError(
+                    operation, {text},
+                    "The path could name a place on the instrument's drive or one outside it");
+            }
+            // A folder inside a drive is on that drive's volume.
+            if (candidate.volume && (!mount || candidate.path.size() > mount->path.size())) {
+                mount = candidate;
             }
         }
     }
-    if (root.empty()) {
-        throw PlatformError(operation, {text},
-                            "The path is not on the instrument's drive or in the program's folder");
+    if (mount) {
+        struct stat mounted {};
+        if (::stat(mount->path.c_str(), &mounted) != 0) {
+            ThrowSystemError(operation, {text}, errno);
+        }
+        if (mounted.st_dev != *mount->volume) {
+            ThrowVolumeGone(operation, {text});
+        }
     }
-    Resolved resolved{.native = root, .entry = std::nullopt};
+    Resolved resolved{
+        .native = root.path, .entry = std::nullopt, .volume = mount ? mount->volume : std::nullopt};
     std::string& native = resolved.native;
     bool folder_exists = true;
     const std::vector<std::string> components =
-        ResolveBelowRoot(std::string_view(text).substr(root.size()));
+        ResolveBelowRoot(std::string_view(text).substr(root.path.size()));
     for (std::size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
         const bool last = i + 1 == components.size();

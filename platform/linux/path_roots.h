@@ -4,15 +4,27 @@
 // the host has handed out: the mount points of drives whose Path or
 // RootFolder was read, and the application folder.
 //
-// A path text must start with one of those roots; the longest such root
-// wins. A folder root must be followed by a separator or nothing. A drive
-// root may be followed by anything: the logic joins a position-list line
-// straight to the drive's path, and a line without a leading separator is
-// taken from the drive's root, as Windows takes "E:a.bin" on a drive. The rest is resolved
+// A path text must lie within one of those roots. A folder root holds the
+// texts that continue it with a separator or nothing. A drive root holds
+// every text that begins with it: the logic joins a position-list line
+// straight to the drive's path, and what follows is taken from the drive's
+// root, as Windows takes "E:2\x.bin" as "E:\2\x.bin". When several roots hold
+// a text, the deepest wins if it lies within the others by whole components
+// (a drive inside the program's folder); otherwise the text could name two
+// unrelated places ("<mount>2/upd" below the drive, or the program's folder
+// "<mount>2/upd" beside it) and is refused. The rest is resolved
 // lexically below that root ("\" and "/" separate, "." is dropped, ".." never climbs above the
 // root), and each component that does not exist with its exact case is looked up
 // case-insensitively, as FAT and Windows find names. A path under no known root is refused with
 // PlatformError: the updater has no business anywhere else.
+//
+// A drive root added with its volume's device number is the instrument's
+// only while that volume is the one mounted there: when it has gone and its
+// mount point stays (a lazy unmount, an fstab mount), the mount point names
+// a folder of another file system, and every path below it is refused as
+// gone. The check is a stat of the mount point before the path is handed
+// out, so no operation starts on another file system; one that starts in
+// the microseconds between the check and its system call is not caught.
 //
 // The case-insensitive lookup reads each folder at most once for the life of
 // the object (one update run), and remembers every absent name it hands out,
@@ -39,8 +51,10 @@ class PathRoots {
 public:
     enum class Kind { kFolder, kDrive };
 
-    // Adds a native folder path (no trailing separator, except "/").
-    void Add(const std::string& root, Kind kind = Kind::kFolder);
+    // Adds a native folder path (no trailing separator, except "/"); a
+    // drive's with the device number of the volume mounted there, if known.
+    void Add(const std::string& root, Kind kind = Kind::kFolder,
+             std::optional<dev_t> volume = std::nullopt);
 
     // The native path for the text; throws PlatformError naming the
     // operation when the text lies under no known root.
@@ -51,11 +65,13 @@ public:
     // found absent (lstat said ENOENT, and no name of other case exists):
     // the caller need not ask the system again, which on a FUSE volume is a
     // round trip each, and one that the kernel does not remember for an
-    // absent name.
+    // absent name. With it, the device number of the drive's volume, where
+    // the path lies on a drive added with one.
     struct Resolved {
         std::string native;
         std::optional<struct stat> entry;
         bool absent = false;
+        std::optional<dev_t> volume;
     };
     Resolved ResolveEntry(const std::string& operation, const std::string& text) const;
 
@@ -73,6 +89,7 @@ private:
     struct Root {
         std::string path;
         Kind kind;
+        std::optional<dev_t> volume;
     };
     std::vector<Root> roots_;
 

@@ -11,4 +11,8 @@ void ThrowSystemError(const std::string& operation, std::vector<std::string> pat
     throw PlatformError(operation, std::move(paths), std::strerror(error_number));
 }
 
+void ThrowVolumeGone(const std::string& operation, std::vector<std::string> paths) {
+    throw PlatformError(operation, std::move(paths), "The instrument's drive is no longer mounted");
+}
+
 }  // namespace velno::platform::linux_host

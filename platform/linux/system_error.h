@@ -12,4 +12,8 @@ namespace velno::platform::linux_host {
 [[noreturn]] void ThrowSystemError(const std::string& operation, std::vector<std::string> paths,
                                    int error_number);
 
+// Throws PlatformError saying that the instrument's volume is no longer the
+// one mounted at its mount point.
+[[noreturn]] void ThrowVolumeGone(const std::string& operation, std::vector<std::string> paths);
+
 }  // namespace velno::platform::linux_host

@@ -122,6 +122,7 @@ public:
     }
 
     void Attach() override {
+        std::filesystem::remove_all(mount_point_);  // what a run left there, reported by now
         std::filesystem::create_directories(mount_point_);
         daemon_ = ::fork();
         if (daemon_ == 0) {
@@ -167,11 +168,10 @@ public:
     void Inject(Fault fault) override {
         if (fault == Fault::kVanish) {
             // As when the cable is pulled: the volume goes at once (a lazy
-            // unmount) and so does its mount point.
+            // unmount); its mount point's folder stays, as an fstab mount's.
             ::umount2(mount_point_.c_str(), MNT_DETACH);
             ::waitpid(daemon_, nullptr, 0);
             daemon_ = -1;
-            std::filesystem::remove(mount_point_);
             return;
         }
         // All the room but four clusters: fusefat corrupts the volume when a
@@ -195,6 +195,9 @@ public:
         Tree tree{{"(fsck.fat)", Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0
                                      ? "sound"
                                      : "needs repair"}};
+        for (const auto& [path, entry] : Entries(mount_point_, false)) {
+            tree["(left in the mount point) " + path] = entry;
+        }
         std::istringstream listing(Output(MtoolsLine("mdir -/ -b ::") + " | LC_ALL=C sort"));
         std::string sources;
         for (std::string line; std::getline(listing, line);) {

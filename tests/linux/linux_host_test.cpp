@@ -29,7 +29,8 @@ LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
                             const std::string& app, const std::string& type = "tmpfs tmpfs") {
     std::filesystem::create_directories(drive);
     std::filesystem::create_directories(app);
-    WriteFile(temp / "mountinfo", "50 1 0:50 / " + drive + " rw - " + type + " rw\n");
+    WriteFile(temp / "mountinfo", "50 1 " + linux_test::DeviceNumbers(drive) + " / " + drive +
+                                      " rw - " + type + " rw\n");
     return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
 }
 
@@ -108,6 +109,10 @@ TEST(PathRoots, PathsStayBelowTheLongestRootAndOtherPathsAreRefused) {
     EXPECT_TRUE(std::filesystem::is_directory(temp / "drive/2"));
     // The application folder is a folder root: a sibling of it is no part of it.
     EXPECT_PLATFORM_ERROR(fs->FolderExists(app + "2"), "FolderExists", "not on the instrument");
+    PathRoots sibling;  // with a program's folder beside the drive's, named like it
+    sibling.Add(drive, PathRoots::Kind::kDrive);
+    sibling.Add(drive + "2/upd");
+    EXPECT_PLATFORM_ERROR(sibling.Resolve("t", drive + "2/upd/mtmp/a.bin"), "t", "could name");
     EXPECT_PLATFORM_ERROR(fs->CreateFolder("\\system"), "CreateFolder", "not on");
     EXPECT_PLATFORM_ERROR(host.GetRuntime().RemoveFile("/etc/hostname"), "RemoveFile", "not on");
     EXPECT_PLATFORM_ERROR(host.GetRuntime().FlushDrive("/"), "FlushDrive", "not on");
@@ -186,7 +191,8 @@ TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
         std::string mountinfo;
         std::istringstream sources(c.sources);
         for (std::string source; sources >> source;) {
-            mountinfo += "50 1 8:1 / " + (temp / "drive") + " rw - vfat " + source + " rw\n";
+            mountinfo += "50 1 " + linux_test::DeviceNumbers(temp / "drive") + " / " +
+                         (temp / "drive") + " rw - vfat " + source + " rw\n";
         }
         WriteFile(temp / "mountinfo", mountinfo);
         std::string asked;
@@ -329,12 +335,15 @@ TEST(DriveList, IsReadAfreshAtEveryWalk) {
     const auto drives = host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives();
     ASSERT_EQ(drives->Walk().size(), 1u);
     std::ofstream(folder / "mountinfo", std::ios::app)
-        << "32 1 0:32 / " + folder.path() + "/second\\040one rw - nfs s:/x rw\n";
+        << "32 1 0:0 / " + folder.path() + "/second\\040one rw - nfs s:/x rw\n";
     const auto walked = drives->Walk();
     ASSERT_EQ(walked.size(), 2u);
     EXPECT_EQ(walked[1]->Path(), folder.path() + "/second one");
     EXPECT_EQ(walked[1]->DriveType(), kDriveNetwork);
     EXPECT_FALSE(walked[1]->IsReady());  // its mount point does not exist
+    std::filesystem::create_directory(folder / "second one");
+    EXPECT_FALSE(walked[1]->IsReady());  // nor is its folder on the volume 0:0
+    EXPECT_PLATFORM_ERROR(walked[1]->Space(), "Space", "no longer mounted");
     EXPECT_EQ(walked[1]->FileSystem(), "nfs");
     std::filesystem::remove(folder / "mountinfo");
     EXPECT_THROW(drives->Walk(), PlatformError);

@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +99,12 @@ void SetFatAttributes(const std::string& path, unsigned bits) {
     std::uint32_t value = bits;
     EXPECT_EQ(fd < 0 ? -1 : ::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &value), 0) << path;
     ::close(fd);
+}
+
+std::string DeviceNumbers(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
 }
 
 int Shell(const std::string& command) {

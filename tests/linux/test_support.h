@@ -39,6 +39,9 @@ unsigned FatAttributes(const std::string& path);
 void SetFatAttributes(const std::string& path, unsigned bits);
 bool OnFat(const std::string& path);
 
+// "major:minor" of the file system that holds the path, as mountinfo lists it.
+std::string DeviceNumbers(const std::string& path);
+
 // Runs a shell command; returns its exit status, or -1 when it did not exit.
 int Shell(const std::string& command);
 // Runs a shell command and returns what it wrote to standard output.
