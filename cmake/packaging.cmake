@@ -13,11 +13,26 @@
 #     menu entry and icon, as .deb.
 # Windows: scripts/package/windows-zip.sh zips the 64-bit and 32-bit
 # executables with the owners' README.
-set(VELNO_OWNERS_README ${CMAKE_CURRENT_LIST_DIR}/../docs/owners-readme.txt)
 
 if(WIN32 OR NOT TARGET velno-updater)
   return()
 endif()
+
+# Each download's README for owners: how to start it (docs/owners/NAME.txt),
+# then what happens (docs/owners/update.txt).
+function(velno_owners_readme name)
+  set(parts ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../docs/owners/${name}.txt
+            ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../docs/owners/update.txt)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${parts})
+  set(text "")
+  foreach(part IN LISTS parts)
+    file(READ ${part} content)
+    string(APPEND text "${content}")
+  endforeach()
+  file(WRITE ${CMAKE_BINARY_DIR}/owners/${name}/README.txt "${text}")
+endfunction()
+velno_owners_readme(linux-folder)
+velno_owners_readme(linux-deb)
 
 # What the portable folder needs of the system, checked by its launcher and
 # its test (scripts/package/test-linux-package.sh): the C library the
@@ -69,7 +84,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/qt.conf DESTINATION bin COMPONENT portab
 install(FILES ${VELNO_RESOURCES}/velno-updater-portable.desktop DESTINATION .
   RENAME velno-updater.desktop COMPONENT portable)
 install(FILES ${VELNO_RESOURCES}/velno-updater.svg DESTINATION . COMPONENT portable)
-install(FILES ${VELNO_OWNERS_README} DESTINATION . RENAME README.txt COMPONENT portable)
+install(FILES ${CMAKE_BINARY_DIR}/owners/linux-folder/README.txt DESTINATION . COMPONENT portable)
 
 # Copies every library the programs and their plugins need that the base
 # system does not provide into lib/ (the C++ runtime into lib/c++),
@@ -91,7 +106,7 @@ foreach(program velno-updater velno-check)
   install(CODE "file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${program}\")"
     COMPONENT system)
 endforeach()
-install(FILES ${VELNO_OWNERS_README} DESTINATION share/doc/velno-updater RENAME README.txt
+install(FILES ${CMAKE_BINARY_DIR}/owners/linux-deb/README.txt DESTINATION share/doc/velno-updater
   COMPONENT system)
 
 # --- CPack -----------------------------------------------------------------
