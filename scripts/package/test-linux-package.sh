@@ -13,8 +13,9 @@
 #       the launcher, told by a stand-in that the C library is older, says
 #       what the system lacks in a message box (a stand-in zenity records
 #       it) and, without a display, on the terminal, and starts nothing;
-#       the program starts through the launcher offscreen and on X11 (Xvfb)
-#       up to the message asking to connect the instrument, and without an
+#       the program starts through the launcher offscreen, on X11 (Xvfb) and
+#       on Wayland (weston, headless) up to the message asking to connect the
+#       instrument, and without an
 #       update beside the launcher, asks for the update's folder.
 #
 # Usage: test-linux-package.sh ARCHIVE.tar.gz PROBE.so STAND_IN.so
@@ -34,8 +35,8 @@ cxx_runtime=$(setting VELNO_CXX_RUNTIME)
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
-xvfb_pid=
-trap '[ -z "$xvfb_pid" ] || kill "$xvfb_pid"; rm -rf "$work"' EXIT
+servers=()
+trap '[ ${#servers[@]} = 0 ] || kill "${servers[@]}"; rm -rf "$work"' EXIT
 mkdir -p "$work/folder" "$work/probe/bin" "$work/qt-probe"
 tar xzf "$archive" -C "$work/folder" --strip-components=1
 folder=$work/folder
@@ -162,12 +163,26 @@ grep -qxF "message: $connect_message" <<<"$output" || fail "the program did not 
 if command -v Xvfb >/dev/null; then
     echo "== the program through the launcher on X11 (Xvfb)"
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
+    servers+=($!)
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
     output=$(in_root PRELOAD="$probe_preload" QT_QPA_PLATFORM=xcb DISPLAY=":$(cat "$work/display")")
     echo "$output"
     grep -qxF "message: $connect_message" <<<"$output" || fail "the program did not show \"$connect_message\" on X11"
 else
     echo "SKIP: the program on X11: no Xvfb here"
+fi
+if command -v weston >/dev/null; then
+    echo "== the program through the launcher on Wayland (weston, headless)"
+    mkdir -m 700 "$work/probe/wayland"
+    XDG_RUNTIME_DIR=$work/probe/wayland weston --backend=headless-backend.so --socket=velno \
+        --idle-time=0 >"$work/weston.log" 2>&1 &
+    servers+=($!)
+    for _ in $(seq 50); do [ -S "$work/probe/wayland/velno" ] && break; sleep 0.1; done
+    output=$(in_root PRELOAD="$probe_preload" QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=/probe/wayland/velno)
+    echo "$output"
+    grep -qxF "message: $connect_message" <<<"$output" ||
+        fail "the program did not show \"$connect_message\" on Wayland"
+else
+    echo "SKIP: the program on Wayland: no weston here"
 fi
 echo "PASS: the portable folder runs on the base list alone, and says so where the C library is older"
