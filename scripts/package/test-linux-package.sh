@@ -151,6 +151,13 @@ echo "$output"
 grep -q "needs the C++ runtime of GCC 12 or later (libstdc++ with $cxx_runtime), or the GNU C library (glibc) $glibc_cxx_floor" <<<"$output" ||
     fail "the launcher did not say that the C++ runtime is missing"
 
+echo "== velno-check through the launcher"
+cmd=(/opt/velno/velno-check --help)
+output=$(in_root)
+echo "$output" | head -1
+grep -q "^usage: velno-check PACKAGE-FOLDER" <<<"$output" || fail "velno-check did not start through the launcher"
+
+cmd=(/opt/velno/velno-updater)
 echo "== the program through the launcher, offscreen: without an update the folder chooser (Cancel), with one the connect message"
 output=$(in_root PRELOAD="$probe_preload")
 echo "$output"

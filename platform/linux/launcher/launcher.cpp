@@ -219,7 +219,7 @@ int main(int argc, char* argv[]) {
                      VELNO_CXX_RUNTIME, VELNO_GLIBC_CXX_FLOOR, system_version);
             return Refuse(message);
         }
-        char path[PATH_MAX + 16];
+        char path[4 * PATH_MAX];
         const char* inherited = getenv("LD_LIBRARY_PATH");
         snprintf(path, sizeof path, "%s/lib/c++%s%s", folder,
                  inherited != nullptr && *inherited != '\0' ? ":" : "",
@@ -227,17 +227,19 @@ int main(int argc, char* argv[]) {
         setenv("LD_LIBRARY_PATH", path, 1);
     }
 
-    const char* name = strrchr(argv[0], '/') != nullptr ? strrchr(argv[0], '/') + 1 : argv[0];
+    const char* started_as = argc > 0 ? argv[0] : "";
+    const char* name =
+        strrchr(started_as, '/') != nullptr ? strrchr(started_as, '/') + 1 : started_as;
     const bool check = strcmp(name, "velno-check") == 0;
     char program[PATH_MAX + 32];
     snprintf(program, sizeof program, "%s/bin/%s", folder, check ? "velno-check" : "velno-updater");
-    char* arguments[] = {program, folder, nullptr};
-    if (check || argc > 1 || !HoldsUpdate(folder)) {
+    // Without arguments, velno-updater is handed this folder where it holds
+    // the update.
+    char* own[] = {program, !check && HoldsUpdate(folder) ? folder : nullptr, nullptr};
+    if (argc > 1) {
         argv[0] = program;
-        execv(program, argv);
-    } else {
-        execv(program, arguments);
     }
+    execv(program, argc > 1 ? argv : own);
     snprintf(message, sizeof message,
              "The VELNO updater cannot start %s: %s. Keep the folder it came in together.", program,
              strerror(errno));
