@@ -17,7 +17,7 @@ set -euo pipefail
 
 list=$(realpath "$1")
 cache=${VELNO_PACKAGE_CACHE:-$HOME/.cache/velno-package-root}
-mkdir -p "$cache"
+mkdir -p "$cache/debs"
 key=$(cat "$list" "$0" | sha256sum | cut -c1-16)
 root=$cache/root-$key
 exec 9>"$cache/lock"
