@@ -201,13 +201,14 @@ private slots:
         QVERIFY(QDir::setCurrent(temp.path()));
         const auto at = [&](const QString& path) { return temp.path() + "/" + path; };
         int shown = 0;
-        QTimer chooser;
+        QTimer chooser;  // types the pick into the dialog's file name, as a user can
         chooser.callOnTimeout([&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (dialog == nullptr) return;
             ++shown;
-            dialog->selectFile(at(pick));
-            pick.isEmpty() ? dialog->reject() : static_cast<QDialog*>(dialog)->accept();
+            if (pick.isEmpty()) return dialog->reject();
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(at(pick));
+            static_cast<QDialog*>(dialog)->accept();
         });
         chooser.start(10);
         const std::optional<std::string> found = qt::UpdateFolder(
