@@ -25,8 +25,11 @@ packages=(
   # A display for the demonstration and the smoke tests, driven by xdotool.
   xvfb xdotool imagemagick
   # Packages for owners: the .deb's dependencies (dpkg-shlibdeps), the
-  # Windows zip, telling executables apart in the package tests.
-  dpkg-dev zip unzip file
+  # Windows zip, telling executables apart in the package tests; Qt's Wayland
+  # plugins for the portable folder; the package tests' minimal Debian root,
+  # menu entries checked and opened as a desktop opens them, a Wayland
+  # compositor without a screen.
+  dpkg-dev zip unzip file qt6-wayland debootstrap desktop-file-utils python3-gi weston
   # The speed benchmark's yardstick for a re-run (bench/compare.sh).
   rsync
 )

@@ -199,7 +199,8 @@ void PrintPackageCheck(const PackageCheck& check, std::ostream& out) {
     }
     out << "at most " << check.total_bytes << " bytes to copy\n";
     if (check.missing > 0) {
-        out << check.missing << " staged files missing\n";
+        out << check.missing << (check.missing == 1 ? " staged file" : " staged files")
+            << " missing\n";
     }
 }
 

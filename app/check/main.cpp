@@ -3,6 +3,7 @@
 // host's own file lookups, without touching any instrument.
 //
 // Usage: velno-check PACKAGE-FOLDER   (the folder that holds mtmp/)
+//        velno-check --help
 // Exit status: 0 when all is well, 1 when the updater would show a "not
 // found" message, 2 when the package cannot be read.
 
@@ -11,6 +12,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <string_view>
 
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_runtime.h"
@@ -18,9 +20,20 @@
 
 namespace linux_host = velno::platform::linux_host;
 
+constexpr const char* kUsage =
+    "usage: velno-check PACKAGE-FOLDER\n"
+    "Tells what the update in PACKAGE-FOLDER/mtmp would do on an instrument, read as the\n"
+    "updater reads its position.txt, without touching any instrument.\n"
+    "Exit status: 0 all is well, 1 the updater would show a \"not found\" message,\n"
+    "2 the package cannot be read.\n";
+
 int main(int argc, char* argv[]) {
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
     if (argc != 2) {
-        std::cerr << "usage: velno-check PACKAGE-FOLDER (the folder that holds mtmp)\n";
+        std::cerr << kUsage;
         return 2;
     }
     std::string folder = std::filesystem::absolute(argv[1]).lexically_normal().string();

@@ -24,7 +24,7 @@ mkdir "$stage/$name"
 cp "$exe64" "$stage/$name/velno-updater.exe"
 cp "$exe32" "$stage/$name/velno-updater-32bit.exe"
 # Windows' Notepad before 2018 shows only CR LF line ends.
-sed 's/$/\r/' docs/owners-readme.txt > "$stage/$name/README.txt"
+cat docs/owners/windows.txt docs/owners/update.txt | sed 's/$/\r/' >"$stage/$name/README.txt"
 rm -f "build/$name.zip"
 (cd "$stage" && zip -qr -X "$OLDPWD/build/$name.zip" "$name")
 unzip -l "build/$name.zip"

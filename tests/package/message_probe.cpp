@@ -1,9 +1,10 @@
 // Loaded into the packaged program with LD_PRELOAD by the package test. Once
 // the program's application object exists, it prints the text of every
-// message box the program shows and answers it with Cancel (or closes it), so
-// that the program ends by itself.
+// message box the program shows and answers it with Cancel (or closes it),
+// and cancels the folder chooser, so that the program ends by itself.
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +14,11 @@ namespace {
 
 void AnswerMessageBoxes() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* chooser = qobject_cast<QFileDialog*>(widget); chooser && chooser->isVisible()) {
+            std::printf("chooser: %s\n", chooser->windowTitle().toUtf8().constData());
+            chooser->reject();
+            continue;
+        }
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (box == nullptr || !box->isVisible()) {
             continue;

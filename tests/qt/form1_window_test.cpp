@@ -4,6 +4,7 @@
 #include <QtWidgets>
 
 #include "app/qt/form1_window.h"
+#include "app/qt/update_folder.h"
 #include "app/qt/user_services.h"
 #include "core/window_states.h"
 #include "fake/fake_host.h"
@@ -152,6 +153,62 @@ private slots:
         QCOMPARE(
             world.host.HasFile("E:\\Veln4main.mem") && !world.host.HasFile("E:\\Veln4user.mem"),
             status == 0);
+    }
+
+    // The folder whose mtmp the program updates from, in a folder that holds
+    // upd/MTMP and bin/: "-" stands for no chooser shown, or none found.
+    void findsTheUpdateFolder_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("own");     // the program's folder
+        QTest::addColumn<QString>("pick");    // in the chooser; empty: Cancel
+        QTest::addColumn<QString>("folder");  // empty: the program's own
+        QTest::newRow("argument") << QStringList{"upd"} << "bin"
+                                  << "-"
+                                  << "upd";
+        QTest::newRow("argument names mtmp") << QStringList{"upd/MTMP/"} << "bin"
+                                             << "-"
+                                             << "upd";
+        QTest::newRow("own folder holds mtmp") << QStringList{} << "upd"
+                                               << "-"
+                                               << "";
+        QTest::newRow("picked") << QStringList{} << "bin"
+                                << "upd"
+                                << "upd";
+        QTest::newRow("picked mtmp") << QStringList{} << "bin"
+                                     << "upd/MTMP"
+                                     << "upd";
+        QTest::newRow("chooser cancelled") << QStringList{} << "bin"
+                                           << ""
+                                           << "-";
+    }
+    void findsTheUpdateFolder() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, own);
+        QFETCH(QString, pick);
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkpath("upd/MTMP") && QDir(temp.path()).mkpath("bin"));
+        QVERIFY(QDir::setCurrent(temp.path()));
+        const auto at = [&](const QString& path) { return temp.path() + "/" + path; };
+        int shown = 0;
+        QTimer chooser;  // types the pick into the dialog's file name, as a user can
+        chooser.callOnTimeout([&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            ++shown;
+            if (pick.isEmpty()) return dialog->reject();
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(at(pick));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        chooser.start(10);
+        const std::optional<std::string> found = qt::UpdateFolder(
+            arguments,
+            [](const std::string& folder) {
+                return QDir(Q(folder)).entryList(QDir::Dirs).contains("mtmp", Qt::CaseInsensitive);
+            },
+            at(own).toStdString());
+        QCOMPARE(shown, int(pick != "-"));
+        QFETCH(QString, folder);
+        QCOMPARE(found ? Q(*found) : "-", folder.isEmpty() || folder == "-" ? folder : at(folder));
     }
 };
 
