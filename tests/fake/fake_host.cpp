@@ -149,6 +149,16 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
 
 }  // namespace
 
+bool DetectAndStart(app::Form1& form, platform::UserServices& user,
+                    const std::function<bool()>& ready) {
+    if (!app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }) ||
+        (ready && !ready())) {
+        return false;
+    }
+    app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); });
+    return form.Completed();
+}
+
 DateTime At(int seconds) { return DateTime{} + std::chrono::seconds(1'700'000'000 + seconds); }
 
 std::string Resolve(const std::string& path) {

@@ -171,6 +171,11 @@ public:
     std::optional<platform::Answer> default_answer_;
 };
 
+// Detection, then (where `ready` agrees) a press of "Start Updating", each at
+// the event boundary as the window runs them. True when the run completed.
+bool DetectAndStart(app::Form1& form, platform::UserServices& user,
+                    const std::function<bool()>& ready = {});
+
 // "Label1", "Command1(0)": the control's name in the call log.
 std::string ControlName(update::Control control);
 

@@ -125,16 +125,14 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
     fake::RecordingView view(log);
     user.AnswerAlways(platform::Answer::kOk);
     app::Form1 form(host, user, view);
-    if (app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); })) {
-        if (form.Instrument().drive_path == rig.DrivePath()) {
-            trigger.counting = true;
-            app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); });
-            trigger.counting = false;
-        } else {
+    fake::DetectAndStart(form, user, [&] {
+        if (form.Instrument().drive_path != rig.DrivePath()) {
             user.messages.push_back("detection found another drive: " +
                                     form.Instrument().drive_path);
         }
-    }
+        return trigger.counting = form.Instrument().drive_path == rig.DrivePath();
+    });
+    trigger.counting = false;
     // The program has ended: what it left open closes, as at a process's
     // exit, so that the rig can seed the staging folder again.
     rig.Host().GetRuntime().CloseAll();
