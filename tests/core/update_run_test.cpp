@@ -259,7 +259,9 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
          1},
         {"a replaced file and its copy fit", "\\system\\r.bin", 8, true, 1},
         {"missing, repeated, up-to-date and unread lines take nothing",
-         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, 2}};
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, 2},
+        {"the image the backup moves away is no longer there to be up to date", "\\Veln4MAIN.mem.",
+         6, false, 0}};
     for (const Case& c : cases) {
         World w;
         w.host.drives.back() = {.cluster_bytes = kCluster, .capacity = c.capacity * kCluster};
@@ -269,6 +271,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         w.Stage("b.bin", "b", 50);
         w.Stage("r.bin", std::string(2 * kCluster, 'r'), 50);
         w.Stage("u.bin", "u", 50);
+        w.Stage("Veln4MAIN.mem", std::string(5000, 'm'), 50);
         w.PositionList(c.list);
         w.user.AnswerAlways(Answer::kOk);
 
