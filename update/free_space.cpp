@@ -59,6 +59,7 @@ std::uint64_t ClustersNeeded(UpdateContext& context, std::uint64_t cluster_bytes
     std::int64_t held = 0;
     std::int64_t peak = 0;
     const auto count = [&](const std::string& line) {
+        context.turns.WhenDue();
         if (ClassifyLine(line) != EntryKind::kInstall) {
             return;
         }
@@ -74,12 +75,14 @@ std::uint64_t ClustersNeeded(UpdateContext& context, std::uint64_t cluster_bytes
         if (copied.contains(key)) {
             return;
         }
+        context.turns.WhenDue();
         const TargetState state =
             MovedByBackup(key) ? TargetState::kAbsent : TargetStateOf(context, *entry);
         if (state == TargetState::kUpToDate) {
             return;
         }
         copied.insert(key);
+        context.turns.WhenDue();
         const std::int64_t added = Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
         const std::int64_t replaced =
             state == TargetState::kOlder
