@@ -130,8 +130,7 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
         const Node copy = Transfer("CopyFile", source, destination, overwrite);
-        // The whole copy is written while the file it replaces still exists.
-        const DriveSpec& drive = *DriveOf(host, destination);
+        const DriveSpec& drive = *DriveOf(host, destination);  // the old file is still there
         const std::uint64_t clusters =
             (copy.content.size() + drive.cluster_bytes - 1) / drive.cluster_bytes;
         if (drive.capacity > 0 &&

@@ -279,9 +279,8 @@ TEST(VolumeValues, FromUdevPropertiesAndSerialForms) {
     EXPECT_EQ(DecodeUdevEscapes("A\\x2"), "A\\x2");
 }
 
-// Volumes probed on real images made with mkfs.fat (and mke2fs), each
-// listed by the host as the mount of its own mountinfo file. Only a FAT
-// volume is read, and only under a kernel type that can mount one.
+// Images made with mkfs.fat (and mke2fs), each listed as mounted with its kernel
+// type: only FAT is read, and only under a type that can mount it (FAT, FUSE).
 TEST(ImageProbe, ReadsLabelVersionAndSerialOrGivesTheKernelsName) {
     if (!HaveProgram("mkfs.fat")) {
         GTEST_SKIP() << "mkfs.fat (dosfstools) is not installed";
