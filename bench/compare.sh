@@ -10,7 +10,7 @@
 # The volume is a FAT32 image on the machine's disk, mounted with the
 # kernel's FAT driver where the machine has one, else with fusefat. The
 # re-run's files are put into the image with mtools while it is not
-# mounted (through fusefat, 10,000 files took over 20 minutes). Each row
+# mounted (through fusefat, 10,000 files take 20 minutes or more). Each row
 # ends with the load average and the time the row took.
 #
 # Usage: bench/compare.sh [RUNS] [RERUN_ENTRIES]   (defaults 5 and 10000)

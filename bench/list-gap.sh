@@ -13,7 +13,7 @@
 #         fits every list here, so the check's first pass runs). Each
 #         re-run's volume is filled with mtools before it is mounted; the
 #         install runs up to 1,000 entries (fusefat slows down as its volume
-#         fills: 2,000 files take 15 s, 10,000 over 20 minutes).
+#         fills: 2,000 files take 15 s, 10,000 about 20 minutes).
 # The entries are 1 KiB files, 500 to a folder (at least 20 folders).
 # Needs root (a private mount namespace) and, for fuse, fusefat.
 set -euo pipefail
