@@ -8,7 +8,10 @@
 #   - the time per entry for 100, 1,000 and 10,000 files in one folder;
 #   - start-up to the shown window and peak memory (bench/run-bench.sh).
 # The volume is a FAT32 image on the machine's disk, mounted with the
-# kernel's FAT driver where the machine has one, else with fusefat.
+# kernel's FAT driver where the machine has one, else with fusefat. The
+# re-run's files are put into the image with mtools while it is not
+# mounted (through fusefat, 10,000 files take 20 minutes or more). Each row
+# ends with the load average and the time the row took.
 #
 # Usage: bench/compare.sh [RUNS] [RERUN_ENTRIES]   (defaults 5 and 10000)
 set -euo pipefail
@@ -17,6 +20,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
 # shellcheck source-path=SCRIPTDIR/../scripts/demo
 source "$repo/scripts/demo/instrument.sh"
+# shellcheck source-path=SCRIPTDIR
+source "$here/staging.sh"
 
 runs=${1:-5}
 rerun_entries=${2:-10000}
@@ -46,8 +51,9 @@ seconds_of() {
     end=$(date +%s.%N)
     awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
 }
-row() { awk -v c="$1" -v a="$2" -v b="$3" -v t="$4" \
-    'BEGIN { printf "%-44s %10.3f s %10.3f s %7.2f   %s\n", c, a, b, a / b, t }'; }
+row() { awk -v c="$1" -v a="$2" -v b="$3" -v t="$4" -v l="$(cut -d' ' -f1 /proc/loadavg)" \
+    -v s=$((SECONDS - row_started)) \
+    'BEGIN { printf "%-44s %10.3f s %10.3f s %7.2f   %s (load %s, row %d s)\n", c, a, b, a / b, t, l, s }'; }
 
 # stage NAME FILES FOLDERS BYTES: an update package APP/mtmp whose list
 # installs FILES files of BYTES bytes spread over FOLDERS folders below
@@ -98,18 +104,25 @@ install_case() {
 }
 
 printf '%-44s %12s %12s %7s\n' "case" "updater" "own tool" "ratio"
+row_started=$SECONDS
 install_case small 200 4 65536
 row "install 200 x 64 KiB, 4 folders (cp+sync)" "$install_updater" "$install_cp" \
     "longest gap ${longest_gap} ms"
+row_started=$SECONDS
 install_case big 1 1 268435456
 row "install one 256 MiB file (cp+sync)" "$install_updater" "$install_cp" \
     "longest gap ${longest_gap} ms"
 clear_target big
 
 # Re-run: everything already installed and up to date.
-stage rerun "$rerun_entries" 20 1024
+row_started=$SECONDS
+app=$work/rerun-app
+tree=$work/rerun-tree
+velno_stage_list "$app" "$tree" rerun "$rerun_entries" 20 1024
 clear_target rerun
-by_cp rerun
+velno_unmount "$mount_dir"
+velno_fill_image "$work/velno.img" "$tree"
+velno_mount "$work/velno.img" "$mount_dir"
 u=() s=()
 for ((r = 0; r < runs; r++)); do
     u+=("$(seconds_of by_updater)")
@@ -120,9 +133,13 @@ row "re-run, $rerun_entries entries up to date (rsync)" "$(printf '%s\n' "${u[@]
 
 echo
 echo "time per entry, one folder (RAM folder: the lookups, not the device):"
+row_started=$SECONDS
 "$build_dir/bench/velno_bench_folder_scaling" /dev/shm "$runs"
+echo "(load $(cut -d' ' -f1 /proc/loadavg), row $((SECONDS - row_started)) s)"
 
 velno_unmount "$mount_dir"
 mount_dir=""
 echo
+row_started=$SECONDS
 bash "$here/run-bench.sh" 15
+echo "(load $(cut -d' ' -f1 /proc/loadavg), row $((SECONDS - row_started)) s)"

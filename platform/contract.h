@@ -185,6 +185,9 @@ public:
     virtual Answer ShowMessage(const std::string& text, Buttons buttons, Icon icon) = 0;
     // Processes the window events that are waiting, then returns.
     virtual void PumpEvents() = 0;
+    // The clock that paces the turns of the window's event loop during a
+    // run; tests give their own.
+    virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 
     // Ends the program at once: no further code of the caller runs. Unwinds
     // to the event boundary with ProgramEnded.

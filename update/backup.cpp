@@ -10,6 +10,7 @@ void BackUpMemoryImages(UpdateContext& context) {
 
     for (std::string name = runtime.FirstMatch(paths.image_pattern); !name.empty();
          name = runtime.NextMatch()) {
+        context.turns.WhenDue();
         const std::string saved_path = paths.old_rel_folder + "\\" + name;
         const std::string source_path = context.instrument.drive_path + "\\" + name;
         const std::unique_ptr<platform::File> image = fs.GetFile(source_path);

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
+#include "update/paths.h"
 #include "update/update.h"
 
 namespace velno::update {
@@ -32,46 +32,57 @@ std::string Megabytes(std::uint64_t bytes, bool round_up) {
     return text;
 }
 
-using Lines = std::vector<std::string>;
-
 std::int64_t Clusters(std::uint64_t bytes, std::uint64_t cluster_bytes) {
     return static_cast<std::int64_t>((bytes + cluster_bytes - 1) / cluster_bytes);
 }
 
+// The backup moves the memory images of the drive's root away before the
+// list is applied, so a target that names one is absent by then, whatever
+// is there now. An image that stays (the user keeps it, or it is hidden)
+// would take no more room than that.
+bool MovedByBackup(const std::string& key) {
+    return key.rfind('\\') == 0 && platform::WildcardMatch(kImageNames, key.substr(1));
+}
+
 // The most room, in clusters, that the copies of the list will hold at any
-// moment. Copies run one after the other: each needs its whole new file
-// while the file it replaces still exists, and afterwards holds only the
-// difference. As an upper bound every staged file counts as a new file, and
-// only the staging folder is looked at: no copy can hold more, whatever the
-// instrument already has.
-std::uint64_t ClustersNeeded(UpdateContext& context, const Lines& lines,
-                             std::uint64_t cluster_bytes, bool upper_bound) {
+// moment, read from the list's start one line at a time. Copies run one
+// after the other: each needs its whole new file while the file it replaces
+// still exists, and afterwards holds only the difference. As an upper bound
+// every staged file counts as a new file, and only the staging folder is
+// looked at: no copy can hold more, whatever the instrument already has.
+std::uint64_t ClustersNeeded(UpdateContext& context, std::uint64_t cluster_bytes,
+                             bool upper_bound) {
     platform::FileSystemObject& fs = context.fs();
     // Only targets that will be copied are kept: a second line naming the
     // same target finds it up to date once the first has copied it.
     std::unordered_set<std::string> copied;
     std::int64_t held = 0;
     std::int64_t peak = 0;
-    for (const std::string& line : lines) {
+    const auto count = [&](const std::string& line) {
+        context.turns.WhenDue();
         if (ClassifyLine(line) != EntryKind::kInstall) {
-            continue;
+            return;
         }
         const std::optional<InstallEntry> entry = InstallEntryOf(context, line);
         if (!entry || !fs.FileExists(entry->staged)) {
-            continue;
+            return;
         }
         if (upper_bound) {
             peak += Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
-            continue;
+            return;
         }
-        if (copied.contains(TargetKey(line))) {
-            continue;
+        const std::string key = TargetKey(line);
+        if (copied.contains(key)) {
+            return;
         }
-        const TargetState state = TargetStateOf(context, *entry);
+        context.turns.WhenDue();
+        const TargetState state =
+            MovedByBackup(key) ? TargetState::kAbsent : TargetStateOf(context, *entry);
         if (state == TargetState::kUpToDate) {
-            continue;
+            return;
         }
-        copied.insert(TargetKey(line));
+        copied.insert(key);
+        context.turns.WhenDue();
         const std::int64_t added = Clusters(fs.GetFile(entry->staged)->Size(), cluster_bytes);
         const std::int64_t replaced =
             state == TargetState::kOlder
@@ -79,7 +90,9 @@ std::uint64_t ClustersNeeded(UpdateContext& context, const Lines& lines,
                 : 0;
         peak = std::max(peak, held + added);
         held += added - replaced;
-    }
+    };
+    context.runtime.Rewind();
+    ReadEntries(context.runtime, count);
     return static_cast<std::uint64_t>(peak);
 }
 
@@ -90,18 +103,18 @@ void CheckFreeSpace(UpdateContext& context) {
     if (space.total_bytes == 0 || space.cluster_bytes == 0) {
         return;  // the file system gives no usable figure
     }
-    Lines lines;
+    // The list is read as a stream, once for the bound and once more for the
+    // exact figure when needed; the check leaves it closed.
     context.runtime.OpenTextInput(context.paths.position_file);
-    ReadEntries(context.runtime, [&lines](const std::string& line) { lines.push_back(line); });
-    context.runtime.CloseAll();
     // When every staged file fits as a new one, the targets on the
     // instrument need not be looked at: on a slow device that is most of the
     // time of a run that finds everything up to date.
     const std::uint64_t cluster = space.cluster_bytes;
-    if (ClustersNeeded(context, lines, cluster, true) * cluster <= space.free_bytes) {
-        return;
+    std::uint64_t needed = ClustersNeeded(context, cluster, true) * cluster;
+    if (needed > space.free_bytes) {
+        needed = ClustersNeeded(context, cluster, false) * cluster;
     }
-    const std::uint64_t needed = ClustersNeeded(context, lines, cluster, false) * cluster;
+    context.runtime.CloseAll();
     if (needed <= space.free_bytes) {
         return;
     }

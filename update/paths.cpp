@@ -14,7 +14,7 @@ void BuildInstrumentPaths(UpdatePaths& paths, const std::string& drive_path) {
 }
 
 void BuildImagePattern(UpdatePaths& paths, const std::string& drive_path) {
-    paths.image_pattern = drive_path + "\\Veln4*.mem";
+    paths.image_pattern = drive_path + "\\" + std::string(kImageNames);
 }
 
 }  // namespace velno::update

@@ -29,6 +29,7 @@ void CreateDestinationFolder(UpdateContext& context, const InstallEntry& entry) 
     }
     std::string level = context.instrument.drive->Path();
     for (const std::string& component : platform::ResolveBelowRoot(entry.folder_part)) {
+        context.turns.WhenDue();
         level += "\\" + component;
         if (!fs.FolderExists(level)) {
             fs.CreateFolder(level);
@@ -43,6 +44,7 @@ void ApplyInstall(UpdateContext& context, const std::string& line) {
         return;
     }
     CreateDestinationFolder(context, *entry);
+    context.turns.WhenDue();
     if (!fs.FileExists(entry->staged)) {
         context.user.ShowMessage(MissingFileMessage(entry->name), platform::Buttons::kOk,
                                  platform::Icon::kNone);
@@ -51,7 +53,8 @@ void ApplyInstall(UpdateContext& context, const std::string& line) {
     // The copy replaces an older installed file in one step: deleting it
     // first would leave neither file when the copy fails.
     if (TargetStateOf(context, *entry) != TargetState::kUpToDate) {
-        fs.CopyFile(entry->staged, entry->target, true, [&context] { context.user.PumpEvents(); });
+        context.turns.WhenDue();
+        fs.CopyFile(entry->staged, entry->target, true, [&context] { context.turns.Turn(); });
     }
 }
 
@@ -132,14 +135,15 @@ TargetState TargetStateOf(UpdateContext& context, const InstallEntry& entry) {
 void ApplyPositionList(UpdateContext& context) {
     platform::Runtime& runtime = context.runtime;
     runtime.OpenTextInput(context.paths.position_file);
-    const long count = ReadEntries(runtime);
+    const long count =
+        ReadEntries(runtime, [&context](const std::string&) { context.turns.WhenDue(); });
     if (count <= 0) {
         return;
     }
     runtime.Rewind();
 
     for (long i = 0; i < count; ++i) {
-        context.user.PumpEvents();
+        context.turns.Turn();
         // Set before the entry is read: the bar counts the entries already
         // done, so it never reaches its maximum during the pass.
         const double maximum = context.window.ProgressMax();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/contract.h"
+#include "update/event_turns.h"
 #include "update/window_controls.h"
 
 namespace velno::update {
@@ -37,6 +38,7 @@ struct UpdateContext {
     WindowControls& window;
     InstrumentDrive& instrument;
     UpdatePaths& paths;
+    EventTurns turns{user};
 
     platform::FileSystemObject& fs() const { return *instrument.file_system; }
 };

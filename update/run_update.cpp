@@ -46,7 +46,9 @@ void RunUpdate(UpdateContext& context) {
     if (!fs.FolderExists(paths.system_folder)) {
         Stop(context, kSystemFolderNotFound);
     }
+    context.turns.WhenDue();
     CheckFreeSpace(context);
+    context.turns.WhenDue();
 
     if ((runtime.GetAttributes(paths.system_folder) & kProtectingBits) != 0) {
         runtime.SetAttributes(paths.system_folder, 0);
@@ -57,6 +59,7 @@ void RunUpdate(UpdateContext& context) {
     if (fs.FileExists(paths.startup_settings)) {
         runtime.RemoveFile(paths.startup_settings);
     }
+    context.turns.WhenDue();
 
     BackUpMemoryImages(context);
 
@@ -66,6 +69,7 @@ void RunUpdate(UpdateContext& context) {
 
     runtime.SetAttributes(paths.system_folder, kHiddenSystem);
     runtime.CloseAll();
+    context.turns.WhenDue();
     // The completion screen tells the user to disconnect the cable: all that
     // was written must be on the device by then, not in a write cache. Where
     // the system does not let this user make sure of it, the screen does not

@@ -37,6 +37,13 @@ bool IsNetworkFileSystem(const std::string& type) {
     return false;
 }
 
+// The kernel file systems that can mount a FAT volume: its own drivers and
+// FUSE, whose drivers (fusefat among them) may come with a subtype.
+bool CanMountFat(const std::string& type) {
+    return type == "vfat" || type == "msdos" || type == "fuse" || type == "fuseblk" ||
+           type.starts_with("fuse.");
+}
+
 // The sysfs "removable" flag of a block device; a partition takes its
 // disk's flag, one folder up.
 bool IsRemovable(dev_t device, const std::string& sysfs_root) {
@@ -161,9 +168,11 @@ const VolumeInfo& LinuxDrive::Volume() {
         return *volume_;
     }
     // Only a device or image file is probed, never a network source, and
-    // only local block devices are looked up in udev.
+    // only local block devices are looked up in udev; a volume that the
+    // kernel mounted as anything but FAT is neither: it cannot be the
+    // instrument, and a slow device would only delay detection.
     const int type = DriveType();
-    if (type == kDriveFixed || type == kDriveRemovable) {
+    if ((type == kDriveFixed || type == kDriveRemovable) && CanMountFat(mount_.file_system)) {
         volume_ = mount_.source.starts_with("/") ? ProbeVolume(mount_.source) : std::nullopt;
         if (!volume_) {
             dev_t device = makedev(mount_.major, mount_.minor);

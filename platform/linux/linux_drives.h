@@ -41,6 +41,10 @@ public:
 
     int DriveType() override;
     bool IsReady() override;
+    // The label, FAT version and serial number are read once, from the
+    // device or image (FAT only) or from udev, and only for a local volume
+    // that the kernel mounted as FAT or through FUSE. Any other cannot be the
+    // instrument: an empty label, the kernel's file-system name and serial 0.
     std::string VolumeName() override;
     std::string FileSystem() override;
     std::int32_t SerialNumber() override;

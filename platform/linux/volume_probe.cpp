@@ -80,6 +80,11 @@ std::optional<VolumeInfo> ProbeVolume(const std::string& device_or_image) {
         return std::nullopt;
     }
     blkid_probe_enable_superblocks(probe.get(), 1);
+    // Only FAT is looked for: the other file systems' signatures lie all
+    // over a device, up to its end, and the instrument holds none of them.
+    char fat[] = "vfat";
+    char* only_fat[] = {fat, nullptr};
+    blkid_probe_filter_superblocks_type(probe.get(), BLKID_FLTR_ONLYIN, only_fat);
     blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_LABEL | BLKID_SUBLKS_TYPE |
                                                        BLKID_SUBLKS_UUID | BLKID_SUBLKS_VERSION);
     if (blkid_do_safeprobe(probe.get()) != 0) {

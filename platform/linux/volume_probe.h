@@ -35,8 +35,8 @@ std::int32_t SerialFromUuid(std::string_view uuid);
 // Decodes the "\x20" escapes udev writes in ID_FS_LABEL_ENC.
 std::string DecodeUdevEscapes(std::string_view text);
 
-// Probes a device or image file with libblkid. Empty when the file cannot be
-// opened or holds no recognised file system.
+// Probes a device or image file with libblkid for a FAT file system. Empty
+// when the file cannot be opened or holds no FAT file system.
 std::optional<VolumeInfo> ProbeVolume(const std::string& device_or_image);
 
 // Looks the block device up in the udev database. Empty when udev knows no

@@ -251,7 +251,9 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
          1},
         {"a replaced file and its copy fit", "\\system\\r.bin", 8, true, 1},
         {"missing, repeated, up-to-date and unread lines take nothing",
-         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, 2}};
+         "\\missing.bin\r\n\\a.bin\r\n/A.BIN .\r\n\\system\\u.bin\r\n\r\n\\b.bin", 8, true, 2},
+        {"the image the backup moves away is no longer there to be up to date", "\\Veln4MAIN.mem.",
+         6, false, 0}};
     for (const Case& c : cases) {
         World w;
         w.host.drives.back() = {.cluster_bytes = kCluster, .capacity = c.capacity * kCluster};
@@ -261,6 +263,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         w.Stage("b.bin", "b", 50);
         w.Stage("r.bin", std::string(2 * kCluster, 'r'), 50);
         w.Stage("u.bin", "u", 50);
+        w.Stage("Veln4MAIN.mem", std::string(5000, 'm'), 50);
         w.PositionList(c.list);
         w.user.AnswerAlways(Answer::kOk);
 
@@ -337,6 +340,23 @@ TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
         w.ExpectState(entries > 1    ? kCompleted
                       : entries == 0 ? kCompletedStillMounted
                                      : kCompletedUnflushed);
+    }
+}
+
+// At 10 ms a call, every pass of a typical run gives the window a turn within 100 ms.
+TEST(PositionList, TheWindowHasATurnBefore100MsPassInEveryPass) {
+    World w;
+    Typical(w);
+    w.host.drives.back().capacity = 160;  // the bound does not fit, the exact figure does
+    w.user.tick = std::chrono::milliseconds(10);
+    w.Detect();
+    w.log.entries.clear();
+    w.form.DispatchCommand(0);
+    EXPECT_EQ(w.log.Count("FileExists E:\\system\\older.bin"), 2);
+    long since = 0;
+    for (const std::string& call : w.log.entries) {
+        since = call == "PumpEvents" ? 0 : since + 1;
+        ASSERT_LT(since, 10) << call;
     }
 }
 

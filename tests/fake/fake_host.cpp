@@ -130,6 +130,13 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
         const Node copy = Transfer("CopyFile", source, destination, overwrite);
+        const DriveSpec& drive = *DriveOf(host, destination);  // the old file is still there
+        const std::uint64_t clusters =
+            (copy.content.size() + drive.cluster_bytes - 1) / drive.cluster_bytes;
+        if (drive.capacity > 0 &&
+            UsedBytes(host, drive) + clusters * drive.cluster_bytes > drive.capacity) {
+            throw PlatformError("CopyFile", {source, destination}, "Not enough space.");
+        }
         for (int chunk = 1; chunk < host.chunks_per_copy && between_chunks; ++chunk) {
             between_chunks();
         }

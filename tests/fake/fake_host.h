@@ -162,6 +162,11 @@ public:
     }
 
     void OnEndProgram() override { ended = true; }
+    // Time passes by `tick` with every call in the log, and only then.
+    std::chrono::steady_clock::time_point Now() override {
+        return std::chrono::steady_clock::time_point{} + tick * log_.entries.size();
+    }
+    std::chrono::milliseconds tick{0};
 
     std::vector<std::string> messages;  // every text shown, in order
     std::function<void()> on_pump;      // runs at every PumpEvents
