@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace velno::platform::linux_host {
 
@@ -30,7 +31,26 @@ timespec ToTimespec(FileTime time) {
             static_cast<long>((time - seconds).count())};
 }
 
+// fsync(2) of the file or folder; 0 or the error number. Some file systems
+// cannot flush a folder (EINVAL); their entries are then written with the
+// file system's own flush.
+int FlushEntry(const std::string& native) {
+    const FileDescriptor entry(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!entry.valid()) {
+        return errno;
+    }
+    return ::fsync(entry.get()) == 0 || errno == EINVAL ? 0 : errno;
+}
+
 }  // namespace
+
+int FlushRenamed(const std::string& native_destination, const std::string& native_source) {
+    const std::string folder = FolderOf(native_destination);
+    const std::string source_folder = FolderOf(native_source);
+    int error = FlushEntry(native_destination);
+    error = error != 0 ? error : FlushEntry(folder);
+    return error != 0 || source_folder == folder ? error : FlushEntry(source_folder);
+}
 
 EntryKind DestinationKind(const struct stat& entry) {
     return S_ISDIR(entry.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
@@ -146,6 +166,15 @@ void LinuxCopySteps::WriteOut() {
     written_out_ = written_;
 }
 
+FileTime LinuxCopySteps::SetTemporaryTime(FileTime time) {
+    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+    struct stat info {};
+    if (::futimens(writer_.get(), times) != 0 || ::fstat(writer_.get(), &info) != 0) {
+        FailWith(errno);
+    }
+    return ToFileTime(info.st_mtim);
+}
+
 void LinuxCopySteps::FlushTemporary() {
     if (::fsync(writer_.get()) != 0) {
         FailWith(errno);
@@ -174,28 +203,27 @@ void LinuxCopySteps::ReplaceDestination(bool /*read_only*/) {
     if (::rename(temporary_.c_str(), paths_.native_destination.c_str()) != 0) {
         FailWith(errno);
     }
-    temporary_.clear();
+    renamed_from_ = std::exchange(temporary_, {});
 }
 
-FileTime LinuxCopySteps::SetDestinationTime(FileTime time) {
-    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+FileTime LinuxCopySteps::DestinationTime() {
     struct stat info {};
-    if (::utimensat(AT_FDCWD, paths_.native_destination.c_str(), times, 0) != 0 ||
-        ::stat(paths_.native_destination.c_str(), &info) != 0) {
+    if (::stat(paths_.native_destination.c_str(), &info) != 0) {
         FailWith(errno);
     }
     return ToFileTime(info.st_mtim);
 }
 
-void LinuxCopySteps::FlushFolder() {
-    const FileDescriptor folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) {
+void LinuxCopySteps::SetDestinationTime(FileTime time) {
+    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+    if (::utimensat(AT_FDCWD, paths_.native_destination.c_str(), times, 0) != 0) {
         FailWith(errno);
     }
-    // Some file systems cannot flush a folder; their entries are then
-    // written with the file system's own flush.
-    if (::fsync(folder.get()) != 0 && errno != EINVAL) {
-        FailWith(errno);
+}
+
+void LinuxCopySteps::FlushDestination() {
+    if (const int error = FlushRenamed(paths_.native_destination, renamed_from_); error != 0) {
+        FailWith(error);
     }
 }
 

@@ -31,6 +31,13 @@ struct CopyPaths {
 // like a file.
 EntryKind DestinationKind(const struct stat& entry);
 
+// Makes a rename durable: fsync(2) of the file at its new name, then of its
+// folder, then of the folder it came from when that is another. Returns 0 or
+// the error number. (On the kernel's FAT driver the renamed file's entry
+// gets its size and first cluster only when the file itself is written;
+// docs/safety.md says why the order matters.)
+int FlushRenamed(const std::string& native_destination, const std::string& native_source);
+
 // One copy on Linux: the temporary file is a hidden name beside the
 // destination; the read-back drops the file's cached pages after fsync, so
 // that it reads what the device holds.
@@ -44,12 +51,14 @@ public:
     std::size_t ReadSource(std::span<char> buffer) override;
     void CreateTemporary() override;
     void WriteTemporary(std::span<const char> bytes) override;
+    FileTime SetTemporaryTime(FileTime time) override;
     void FlushTemporary() override;
     void OpenReadBack() override;
     std::size_t ReadBack(std::span<char> buffer) override;
     void ReplaceDestination(bool read_only) override;
-    FileTime SetDestinationTime(FileTime time) override;
-    void FlushFolder() override;
+    FileTime DestinationTime() override;
+    void SetDestinationTime(FileTime time) override;
+    void FlushDestination() override;
     void RemoveTemporary() noexcept override;
 
 private:
@@ -60,6 +69,7 @@ private:
     CopyPaths paths_;
     std::string folder_;
     std::string temporary_;
+    std::string renamed_from_;
     FileDescriptor source_;
     FileDescriptor writer_;
     FileDescriptor reader_;

@@ -165,17 +165,17 @@ void LinuxFileSystemObject::MoveFile(const std::string& source, const std::strin
     if (LstatOf(resolved_destination, info) == 0) {
         ThrowSystemError(kOperation, {source, destination}, EEXIST);
     }
-    if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, native_destination.c_str(),
-                    RENAME_NOREPLACE) == 0) {
-        return;
-    }
     // File systems without the no-replace flag: the destination was checked
     // just above.
-    if ((errno == EINVAL || errno == ENOSYS) &&
-        ::rename(native_source.c_str(), native_destination.c_str()) == 0) {
-        return;
+    if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, native_destination.c_str(),
+                    RENAME_NOREPLACE) != 0 &&
+        !((errno == EINVAL || errno == ENOSYS) &&
+          ::rename(native_source.c_str(), native_destination.c_str()) == 0)) {
+        ThrowSystemError(kOperation, {source, destination}, errno);
     }
-    ThrowSystemError(kOperation, {source, destination}, errno);
+    if (const int error = FlushRenamed(native_destination, native_source); error != 0) {
+        ThrowSystemError(kOperation, {source, destination}, error);
+    }
 }
 
 void LinuxFileSystemObject::CopyFile(const std::string& source, const std::string& destination,

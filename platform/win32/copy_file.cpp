@@ -115,6 +115,18 @@ void Win32CopySteps::WriteTemporary(std::span<const char> bytes) {
     }
 }
 
+FileTime Win32CopySteps::SetTemporaryTime(FileTime time) {
+    const FILETIME wanted = ToFiletime(time);
+    if (!SetFileTime(writer_.Get(), nullptr, nullptr, &wanted)) {
+        FailWithLastError();
+    }
+    const auto entry = QueryEntry(kOperation, Texts()[1], temporary_);
+    if (!entry) {
+        FailWith(ERROR_FILE_NOT_FOUND);
+    }
+    return ToFileTime(entry->ftLastWriteTime);
+}
+
 void Win32CopySteps::FlushTemporary() {
     if (!FlushFileBuffers(writer_.Get()) || !writer_.Close()) {
         FailWithLastError();
@@ -160,14 +172,7 @@ void Win32CopySteps::ReplaceDestination(bool read_only) {
     temporary_.clear();
 }
 
-FileTime Win32CopySteps::SetDestinationTime(FileTime time) {
-    UniqueHandle file(CreateFileW(to_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const FILETIME wanted = ToFiletime(time);
-    if (!file.Valid() || !SetFileTime(file.Get(), nullptr, nullptr, &wanted) ||
-        !FlushFileBuffers(file.Get()) || !file.Close()) {
-        FailWithLastError();
-    }
+FileTime Win32CopySteps::DestinationTime() {
     const auto entry = QueryEntry(kOperation, Texts()[1], to_);
     if (!entry) {
         FailWith(ERROR_FILE_NOT_FOUND);
@@ -175,10 +180,22 @@ FileTime Win32CopySteps::SetDestinationTime(FileTime time) {
     return ToFileTime(entry->ftLastWriteTime);
 }
 
-void Win32CopySteps::FlushFolder() {
-    // Nothing is left to do: MOVEFILE_WRITE_THROUGH returns only once the
-    // new entry is on the device, and the time was flushed through the
-    // file's own handle. (Windows offers no flush of a folder's entries.)
+void Win32CopySteps::SetDestinationTime(FileTime time) {
+    UniqueHandle file(CreateFileW(to_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FILETIME wanted = ToFiletime(time);
+    if (!file.Valid() || !SetFileTime(file.Get(), nullptr, nullptr, &wanted) || !file.Close()) {
+        FailWithLastError();
+    }
+}
+
+void Win32CopySteps::FlushDestination() {
+    // MOVEFILE_WRITE_THROUGH returns once the rename is on the device; the
+    // file's own flush writes what the file system keeps of it there.
+    // (Windows offers no flush of a folder's entries to a standard user.)
+    if (!FlushFileAt(to_)) {
+        FailWithLastError();
+    }
 }
 
 void Win32CopySteps::RemoveTemporary() noexcept {
@@ -189,6 +206,12 @@ void Win32CopySteps::RemoveTemporary() noexcept {
         DeleteFileW(temporary_.c_str());
         temporary_.clear();
     }
+}
+
+bool FlushFileAt(const std::wstring& native) {
+    UniqueHandle file(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() && FlushFileBuffers(file.Get()) && file.Close();
 }
 
 void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,
