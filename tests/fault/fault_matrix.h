@@ -71,6 +71,14 @@ public:
 // on a volume that cannot, takes the next even second.
 std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd_seconds);
 
+// Each path whose entry differs between the trees, with both entries.
+std::string Differences(const Tree& expected, const Tree& actual);
+// Entries of the instrument after a failed run that are neither as before
+// nor as a clean run leaves them, and installed entries that are gone
+// although a clean run keeps them, unless the clean run moves them there
+// and they still lie where they were (an image not yet backed up).
+std::string Losses(const Tree& before, const Tree& reference, const Tree& after);
+
 struct Tally {
     int run = 0;
     int recovered = 0;
