@@ -30,6 +30,9 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{256} * 1024;
 // The alignment of the chunk buffer, for the same reason.
 inline constexpr std::size_t kCopyBufferAlignment = std::size_t{64} * 1024;
 
+// How many temporary names a copy tries in a folder before it gives up.
+inline constexpr int kTemporaryNames = 1000;
+
 // A file's modification time, exact to the nanosecond on both hosts.
 using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 

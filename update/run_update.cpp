@@ -47,6 +47,7 @@ void RunUpdate(UpdateContext& context) {
         Stop(context, kSystemFolderNotFound);
     }
     CheckFreeSpace(context);
+    ClearLeftoverCopies(context);
 
     if ((runtime.GetAttributes(paths.system_folder) & kProtectingBits) != 0) {
         runtime.SetAttributes(paths.system_folder, 0);

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -113,11 +112,11 @@ std::size_t LinuxCopySteps::Fill(const FileDescriptor& fd, std::span<char> buffe
 std::size_t LinuxCopySteps::ReadSource(std::span<char> buffer) { return Fill(source_, buffer); }
 
 void LinuxCopySteps::CreateTemporary() {
-    static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_ + (folder_.ends_with("/") ? "" : "/") + ".velno-copy-" +
-                               std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100 && !writer_.valid(); ++attempt) {
-        const std::string candidate = prefix + std::to_string(counter++) + ".tmp";
+    // The first free name: one that an earlier copy left is passed over.
+    const std::string prefix =
+        folder_ + (folder_.ends_with("/") ? "" : "/") + std::string(kTemporaryCopyPrefix);
+    for (int count = 0; count < kTemporaryNames && !writer_.valid(); ++count) {
+        const std::string candidate = prefix + std::to_string(count) + ".tmp";
         writer_ = FileDescriptor(
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (writer_.valid()) {
