@@ -12,14 +12,6 @@ namespace velno::platform::linux_host {
 
 namespace {
 
-std::string FolderOf(const std::string& native) {
-    const std::size_t slash = native.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : native.substr(0, slash);
-}
-
 FileTime ToFileTime(const timespec& time) {
     return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
 }
@@ -30,26 +22,7 @@ timespec ToTimespec(FileTime time) {
             static_cast<long>((time - seconds).count())};
 }
 
-// fsync(2) of the file or folder; 0 or the error number. Some file systems
-// cannot flush a folder (EINVAL); their entries are then written with the
-// file system's own flush.
-int FlushEntry(const std::string& native) {
-    const FileDescriptor entry(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!entry.valid()) {
-        return errno;
-    }
-    return ::fsync(entry.get()) == 0 || errno == EINVAL ? 0 : errno;
-}
-
 }  // namespace
-
-int FlushRenamed(const std::string& native_destination, const std::string& native_source) {
-    const std::string folder = FolderOf(native_destination);
-    const std::string source_folder = FolderOf(native_source);
-    int error = FlushEntry(native_destination);
-    error = error != 0 ? error : FlushEntry(folder);
-    return error != 0 || source_folder == folder ? error : FlushEntry(source_folder);
-}
 
 EntryKind DestinationKind(const struct stat& entry) {
     return S_ISDIR(entry.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
@@ -175,10 +148,18 @@ FileTime LinuxCopySteps::SetTemporaryTime(FileTime time) {
 }
 
 void LinuxCopySteps::FlushTemporary() {
-    if (::fsync(writer_.get()) != 0) {
+    // The data, then the folder: its flush writes the folder's blocks, where
+    // the temporary file's entry is still empty, and then the clusters taken
+    // for the file. The file itself is not flushed, nor closed (on a FAT
+    // mount with "flush" a close writes it): its entry, naming the clusters,
+    // is first written at its new name, after the rename.
+    if (::sync_file_range(writer_.get(), 0, 0,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+        errno != EINVAL && errno != ESPIPE && errno != EOPNOTSUPP && errno != ENOSYS) {
         FailWith(errno);
     }
-    if (const int error = writer_.Close(); error != 0) {
+    if (const int error = FlushFolder(folder_); error != 0) {
         FailWith(error);
     }
 }
@@ -199,6 +180,7 @@ std::size_t LinuxCopySteps::ReadBack(std::span<char> buffer) { return Fill(reade
 
 void LinuxCopySteps::ReplaceDestination(bool /*read_only*/) {
     reader_.Close();
+    replaced_ = HoldOpen(paths_.native_destination);
     if (::rename(temporary_.c_str(), paths_.native_destination.c_str()) != 0) {
         FailWith(errno);
     }
@@ -224,12 +206,17 @@ void LinuxCopySteps::FlushDestination() {
     if (const int error = FlushRenamed(paths_.native_destination, renamed_from_); error != 0) {
         FailWith(error);
     }
+    replaced_.Close();
+    if (const int error = writer_.Close(); error != 0) {
+        FailWith(error);
+    }
 }
 
 void LinuxCopySteps::RemoveTemporary() noexcept {
     source_.Close();
     writer_.Close();
     reader_.Close();
+    replaced_.Close();
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
         temporary_.clear();

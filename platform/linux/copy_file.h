@@ -31,16 +31,11 @@ struct CopyPaths {
 // like a file.
 EntryKind DestinationKind(const struct stat& entry);
 
-// Makes a rename durable: fsync(2) of the file at its new name, then of its
-// folder, then of the folder it came from when that is another. Returns 0 or
-// the error number. (On the kernel's FAT driver the renamed file's entry
-// gets its size and first cluster only when the file itself is written;
-// docs/safety.md says why the order matters.)
-int FlushRenamed(const std::string& native_destination, const std::string& native_source);
-
-// One copy on Linux: the temporary file is a hidden name beside the
-// destination; the read-back drops the file's cached pages after fsync, so
-// that it reads what the device holds.
+// One copy on Linux: the temporary file is a name beside the destination;
+// the read-back drops the file's cached pages once they are written, so that
+// it reads what the device holds. On the kernel's FAT driver no entry that
+// names the new clusters reaches the device before the clusters are marked
+// taken there (docs/safety.md).
 class LinuxCopySteps : public CopySteps {
 public:
     explicit LinuxCopySteps(CopyPaths paths);
@@ -73,6 +68,7 @@ private:
     FileDescriptor source_;
     FileDescriptor writer_;
     FileDescriptor reader_;
+    FileDescriptor replaced_;  // the file the rename replaces, until it is durable
     // Offsets in the temporary file: written, handed to the device, and
     // known to be on it.
     off_t written_ = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/linux/attributes.h"
 #include "platform/linux/copy_file.h"
+#include "platform/linux/file_io.h"
 #include "platform/linux/system_error.h"
 
 namespace velno::platform::linux_host {
@@ -110,8 +111,15 @@ bool LinuxFileSystemObject::FolderExists(const std::string& path) {
 
 void LinuxFileSystemObject::CreateFolder(const std::string& path) {
     const std::string native = roots_->Resolve("CreateFolder", path);
+    // The new folder's flush writes the cluster taken for it, the parent's
+    // then its entry naming that cluster (docs/safety.md).
     if (::mkdir(native.c_str(), 0777) != 0) {
         ThrowSystemError("CreateFolder", {path}, errno);
+    }
+    int error = FlushFolder(native);
+    error = error != 0 ? error : FlushFolderOf(native);
+    if (error != 0) {
+        ThrowSystemError("CreateFolder", {path}, error);
     }
 }
 
@@ -132,19 +140,18 @@ void LinuxFileSystemObject::DeleteFile(const std::string& path, bool force) {
     if (!force && (attributes & kAttrReadOnly) != 0) {
         ThrowSystemError(kOperation, {path}, EACCES);
     }
-    if (::unlink(native.c_str()) == 0) {
-        return;
-    }
-    const int error = errno;
+    const FileDescriptor held = HoldOpen(native);
+    bool removed = ::unlink(native.c_str()) == 0;
     // A FAT mount with "sys_immutable" refuses to remove a system file: a
     // forced delete clears the attributes first.
-    if (force && error == EPERM && (attributes & (kAttrReadOnly | kAttrSystem)) != 0) {
+    if (!removed && force && errno == EPERM && (attributes & (kAttrReadOnly | kAttrSystem)) != 0) {
         WriteAttributes(native, path, 0);
-        if (::unlink(native.c_str()) == 0) {
-            return;
-        }
+        removed = ::unlink(native.c_str()) == 0;
     }
-    ThrowSystemError(kOperation, {path}, errno);
+    const int error = removed ? FlushFolderOf(native) : errno;
+    if (error != 0) {
+        ThrowSystemError(kOperation, {path}, error);
+    }
 }
 
 void LinuxFileSystemObject::MoveFile(const std::string& source, const std::string& destination) {

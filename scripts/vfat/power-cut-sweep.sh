@@ -20,10 +20,12 @@
 #     the same listing, contents, times and attributes.
 #
 # CUTS: "all" (the default) cuts before the first write and after each one;
-# "flushes" at each flush mark; "changes" at the first flush mark at which
-# each file of the volume before reads otherwise (moved, replaced, deleted):
-# the earliest durable state of each change; a number N picks N cuts spread
-# evenly over all of them, the first and the last included. The last line says how many
+# "flushes" at each flush mark; "changes" at the first write after which an
+# entry of the volume before or after the update reads otherwise than before
+# (created, moved, replaced, deleted), and at the first flush mark from there:
+# the earliest state, and the earliest durable state, of each change the
+# update makes; a number N picks N cuts spread evenly over all of them, the
+# first and the last included. The last line says how many
 # cuts were recovered, with and without fsck. Exit status 0 when all were,
 # 1 otherwise, 77 with the reason where the VM cannot run.
 set -euo pipefail
@@ -54,29 +56,37 @@ cp "$work/before.img" "$work/after.img"
 VELNO_VM_IMAGE=$work/after.img VELNO_VM_LOG=$work/writes.log vm "$desktop" \
   "$program --gtest_filter=KernelFat.TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem --gtest_brief=1"
 
-# Each file of an image with what mtools reads of it.
-files_of() {
-  MTOOLS_SKIP_CHECK=1 mdir -/ -b -a -i "$1" :: | grep -v '/$' | while read -r file; do
-    echo "$file $(MTOOLS_SKIP_CHECK=1 mtype -i "$1" "$file" 2>&1 | md5sum)"
+# Each entry of an image, a tab, and for a file a digest of what mtools
+# reads of it.
+entries_of() {
+  MTOOLS_SKIP_CHECK=1 mdir -/ -b -a -i "$1" :: | while read -r entry; do
+    case "$entry" in
+      */) printf '%s\t-\n' "$entry" ;;
+      *) printf '%s\t%s\n' "$entry" "$(MTOOLS_SKIP_CHECK=1 mtype -i "$1" "$entry" 2>&1 | md5sum)" ;;
+    esac
   done
 }
-# For each file of the volume before, the first flush mark where it differs.
+# For each entry of the volume before or after the update, the first cut at
+# which it reads otherwise than before, and the first flush mark from there.
 first_changes() {
-  local applied=0 cut line
-  local -A seen=()
+  local applied=0 cut
   cp "$work/before.img" "$work/replayed.img"
-  files_of "$work/before.img" >"$work/files.before"
-  for cut in $(awk '$2 == "flush" { print $1 }' "$work/entries"); do
+  entries_of "$work/before.img" >"$work/entries.before"
+  entries_of "$work/after.img" | cat - "$work/entries.before" | cut -f1 | sort -u >"$work/names"
+  for cut in $every; do
     "$work/replay-log" "$work/writes.log" "$work/replayed.img" "$applied" "$cut"
     applied=$cut
-    files_of "$work/replayed.img" >"$work/files.now"
-    while read -r line; do
-      if [ -z "${seen[$line]:-}" ] && ! grep -qxF "$line" "$work/files.now"; then
-        seen[$line]=1
-        echo "$cut"
-      fi
-    done <"$work/files.before"
-  done
+    entries_of "$work/replayed.img" | sed "s/^/$cut\t/"
+    printf '%s\t<end>\n' "$cut"
+  done | awk -F'\t' 'FILENAME == ARGV[1] { was[$1] = $2; next }
+      FILENAME == ARGV[2] { names[$1] = 1; next }
+      $2 != "<end>" { now[$2] = $3; next }
+      { for (name in names) if (!(name in seen) && now[name] "" != was[name] "") { seen[name] = 1; print $1 }
+        split("", now) }' "$work/entries.before" "$work/names" - |
+    while read -r cut; do
+      echo "$cut"
+      awk -v c="$cut" '$2 == "flush" && $1 >= c { print $1; exit }' "$work/entries"
+    done
 }
 
 # Cut c holds the first c entries of the log.
