@@ -350,8 +350,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         listing.append(listing.empty() ? "" : " ").append(path);
     }
     EXPECT_EQ(listing, c.listing);
-    // Whatever became of that copy, its worker copies again, past a temporary
-    // copy that an earlier copy left under the first name it would take.
+    // Whatever became of that copy, its worker copies again, past a leftover.
     rig_->Write(App("\\mtmp\\b.bin"), "again", 1'600'000'000);
     rig_->Write(Drive("\\data\\~velno-copy-0.tmp"), "left", 1'600'000'000);
     const std::string again_from = App("\\mtmp\\b.bin"), again_to = Drive("\\data\\b.bin");
@@ -361,9 +360,8 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     } else {
         fs_->CopyFile(again_from, again_to, false, nullptr);
     }
-    const auto entries = rig_->Entries(Drive("\\data"));
-    EXPECT_EQ(entries.at("b.bin"), "again@1600000000");
-    EXPECT_EQ(entries.at("~velno-copy-0.tmp"), "left@1600000000");
+    EXPECT_EQ(rig_->Entries(Drive("\\data")).at("b.bin"), "again@1600000000");
+    EXPECT_EQ(rig_->Entries(Drive("\\data")).at("~velno-copy-0.tmp"), "left@1600000000");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostCopy, ::testing::ValuesIn(kCopyCases),

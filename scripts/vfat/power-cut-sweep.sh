@@ -14,10 +14,10 @@
 #     volume before: the volume as a power cut after the device acknowledged
 #     them leaves it. Each such cut is judged as it is, which the instrument
 #     itself may be given, and after fsck.fat -a, as an owner's computer
-#     would repair it (power-cut-guest.sh): read with mtools, without
-#     mounting, every file is old or new; then mounted as a desktop mounts
-#     it, the update run again completes and leaves what the clean run left,
-#     the same listing, contents, times and attributes.
+#     would repair it (power-cut-guest.sh, KernelFat.AfterAPowerCut...): read
+#     with mtools, without mounting, every file is old or new; then mounted
+#     as a desktop mounts it, the update run again completes and leaves what
+#     the clean run left, the same listing, contents and times.
 #
 # CUTS: "all" (the default) cuts before the first write and after each one;
 # "flushes" at each flush mark; "changes" at the first write after which an
@@ -25,23 +25,22 @@
 # (created, moved, replaced, deleted), and at the first flush mark from there:
 # the earliest state, and the earliest durable state, of each change the
 # update makes; a number N picks N cuts spread evenly over all of them, the
-# first and the last included. The last line says how many
-# cuts were recovered, with and without fsck. Exit status 0 when all were,
-# 1 otherwise, 77 with the reason where the VM cannot run.
+# first and the last included. The last line says how many cuts were
+# recovered, with and without fsck. Exit status 0 when all were, 1
+# otherwise, 77 with the reason where the VM cannot run.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 if [ $# -lt 1 ] || [ ! -x "$1" ]; then
-  echo "usage: $0 TEST_PROGRAM [all|flushes|N]" >&2
+  echo "usage: $0 TEST_PROGRAM [all|flushes|changes|N]" >&2
   exit 2
 fi
 program=$(realpath "$1") cuts=${2:-all}
-for tool in mdir mcopy mattrib; do
+for tool in mdir mcopy mtype; do
   command -v "$tool" >/dev/null || { echo "vfat: SKIPPED: $tool (mtools) is not installed"; exit 77; }
 done
 work=$(mktemp -d "${TMPDIR:-/tmp}/velno-power-cut-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-gcc -O2 -static -o "$work/replay-log" "$here/replay-log.c"
 desktop=uid=1000,gid=1000,shortname=mixed,utf8,flush,showexec,errors=remount-ro
 vm() {
   local status=0
@@ -52,6 +51,7 @@ vm() {
 
 VELNO_VM_IMAGE=$work/before.img vm "$desktop" \
   "$program --gtest_filter=KernelFat.PrepareInstrument --gtest_brief=1"
+gcc -O2 -static -o "$work/replay-log" "$here/replay-log.c"
 cp "$work/before.img" "$work/after.img"
 VELNO_VM_IMAGE=$work/after.img VELNO_VM_LOG=$work/writes.log vm "$desktop" \
   "$program --gtest_filter=KernelFat.TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem --gtest_brief=1"
@@ -105,17 +105,19 @@ case "$cuts" in
 esac
 echo "the update wrote $writes times with $flushes flushes; $(echo "$chosen" | wc -w) cuts to judge"
 
-# The guest gets every file its command names: ":" names mtools' three
+# The guest gets every file its command names: ":" names mtools' two
 # programs and the converter of their code page.
 gconv=$(dirname "$(realpath "$(ldd "$(command -v mdir)" | awk '/libc\.so/ { print $3 }')")")/gconv
 cp "$work/before.img" "$work/scratch.img"
 VELNO_VM_IMAGE=$work/scratch.img VELNO_VM_DISKS="$work/before.img $work/writes.log $work/after.img" \
-  vm - ": $(command -v mdir mcopy mattrib | tr '\n' ' ') $gconv/IBM850.so $gconv/gconv-modules.cache ; \
+  vm - ": $(command -v mdir mcopy | tr '\n' ' ') $gconv/IBM850.so $gconv/gconv-modules.cache ; \
 sh $here/power-cut-guest.sh $program \
 $work/replay-log $(command -v fsck.fat) $desktop $(echo $chosen)"
 grep -v -e '^velno-vm:' -e '^\[ ' -e '^vfat: the VM ran' -e '^fsck.fat ' -e "^$work/scratch.img" \
   "$work/vm.out" || true
 awk '$1 == "velno-cut" && $3 == "without-fsck" {
-       n++; a += $4 == "recovered"; b += $6 == "recovered"; both += $4 == "recovered" && $6 == "recovered" }
-     END { printf "without fsck %d of %d recovered, after fsck.fat -a %d of %d\n", a, n, b, n
+       n++; a += $4 == "recovered"; b += $6 == "recovered"; both += $4 == "recovered" && $6 == "recovered"
+       s += $7 != "" }
+     END { printf "without fsck %d of %d recovered, after fsck.fat -a %d of %d", a, n, b, n
+           printf " (fsck.fat salvaged lost clusters at %d)\n", s
            printf "%d of %d cuts recovered\n", both, n; exit !(n > 0 && both == n) }' "$work/vm.out"

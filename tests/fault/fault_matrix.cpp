@@ -144,15 +144,6 @@ std::string Get(const Tree& tree, const std::string& path) {
     return found == tree.end() ? "<absent>" : found->second;
 }
 
-// An entry without its time: a move may stamp the time afresh.
-std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
-
-constexpr std::pair<Fault, const char*> kFaults[] = {
-    {Fault::kFail, "operation fails"},
-    {Fault::kVanish, "drive vanishes"},
-    {Fault::kFull, "volume full"},
-};
-
 }  // namespace
 
 std::string Differences(const Tree& expected, const Tree& actual) {
@@ -167,6 +158,17 @@ std::string Differences(const Tree& expected, const Tree& actual) {
     return text;
 }
 
+namespace {
+
+// An entry without its time: a move may stamp the time afresh.
+std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
+
+}  // namespace
+
+// Entries of the instrument after a failed run that are neither as before
+// nor as a clean run leaves them, and installed entries that are gone
+// although a clean run keeps them, unless the clean run moves them there
+// and they still lie where they were (an image not yet backed up).
 std::string Losses(const Tree& before, const Tree& reference, const Tree& after) {
     std::string text;
     for (const auto& [path, entry] : after) {
@@ -190,6 +192,16 @@ std::string Losses(const Tree& before, const Tree& reference, const Tree& after)
     }
     return text;
 }
+
+namespace {
+
+constexpr std::pair<Fault, const char*> kFaults[] = {
+    {Fault::kFail, "operation fails"},
+    {Fault::kVanish, "drive vanishes"},
+    {Fault::kFull, "volume full"},
+};
+
+}  // namespace
 
 std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd_seconds) {
     // Each entry's start, the rest being what the host adds ("#" and its

@@ -73,10 +73,9 @@ std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd
 
 // Each path whose entry differs between the trees, with both entries.
 std::string Differences(const Tree& expected, const Tree& actual);
-// Entries of the instrument after a failed run that are neither as before
-// nor as a clean run leaves them, and installed entries that are gone
-// although a clean run keeps them, unless the clean run moves them there
-// and they still lie where they were (an image not yet backed up).
+// Entries after a failed run that are neither as before nor as after a
+// clean run, and those gone that a clean run keeps, unless still where the
+// clean run moves them from (an image not yet backed up).
 std::string Losses(const Tree& before, const Tree& reference, const Tree& after);
 
 struct Tally {

@@ -174,8 +174,8 @@ public:
         WriteFiller(filler, room - 4 * 512);
     }
 
-    // Read with mtools, every file but the ballast; plus whether fsck.fat
-    // finds the volume sound.
+    // Listed with mdir, copied out with mcopy (times kept), every file but
+    // the ballast read back; plus whether fsck.fat finds the volume sound.
     Tree Instrument() override {
         Tree tree = ImageEntries(image_, kBallast, [this](time_t time) { return Time(time); });
         tree["(fsck.fat)"] = Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0

@@ -79,13 +79,9 @@ std::map<std::string, std::string> Entries(const std::string& folder, bool attri
 std::map<std::string, std::string> ImageEntries(
     const std::string& image, const std::string& skip,
     const std::function<std::string(time_t)>& time_text) {
-    const auto mtools = [&image](const std::string& command) {
-        return Output("MTOOLS_SKIP_CHECK=1 " + command + " -i '" + image + "' -/ ::");
-    };
-    // Listed with mdir, hidden entries included; attributes from mattrib's
-    // columns; files copied out with mcopy, their times kept.
+    const std::string mtools = "MTOOLS_SKIP_CHECK=1 m", on = " -i '" + image + "' ";
     std::map<std::string, std::string> entries;
-    std::istringstream listing(mtools("mdir -b -a")), attributes(mtools("mattrib"));
+    std::istringstream listing(Output(mtools + "dir" + on + "-/ -b -a ::"));
     std::string sources;
     for (std::string line; std::getline(listing, line);) {
         const std::string path = line.substr(3);
@@ -96,35 +92,15 @@ std::map<std::string, std::string> ImageEntries(
         entries[path] = "";
     }
     const TempFolder out;
-    const auto copy_out = [&](const std::string& what, const std::string& to) {
-        Shell("MTOOLS_SKIP_CHECK=1 mcopy -i '" + image + "' -s -m -n " + what + " '" + to +
-              "' >/dev/null 2>&1");
-    };
-    copy_out(sources, out.path());
-    for (std::string line; std::getline(attributes, line);) {
-        const std::string path = line.size() > 16 ? line.substr(16) : "";
-        auto entry = entries.find(path);
-        entry = entry == entries.end() ? entries.find(path + "/") : entry;
-        if (entry == entries.end()) {
-            continue;
+    Shell(mtools + "copy" + on + "-s -m -n" + sources + " '" + out.path() + "' >/dev/null 2>&1");
+    for (auto& [path, entry] : entries) {
+        const std::string file = out / path;
+        if (path != skip && !path.ends_with("/")) {
+            const time_t seconds = std::filesystem::exists(file) ? ModifiedOf(file).tv_sec : 0;
+            entry = seconds == 0 ? "unreadable"
+                                 : ReadFile(file) + "@" +
+                                       (time_text ? time_text(seconds) : std::to_string(seconds));
         }
-        if (path != skip && !entry->first.ends_with("/")) {
-            entry->second = "unreadable";
-            // mcopy stops at a file it cannot read: each file it left is
-            // tried on its own.
-            if (!std::filesystem::exists(out / path)) {
-                copy_out("'::/" + path + "'", out / path);
-            }
-            try {
-                const time_t seconds = ModifiedOf(out / path).tv_sec;
-                entry->second = ReadFile(out / path) + "@" +
-                                (time_text ? time_text(seconds) : std::to_string(seconds));
-            } catch (const std::exception&) {
-            }
-        }
-        entry->second += "#" + std::to_string((line[7] == 'R' ? ATTR_RO : 0) |
-                                              (line[6] == 'H' ? ATTR_HIDDEN : 0) |
-                                              (line[5] == 'S' ? ATTR_SYS : 0));
     }
     return entries;
 }

@@ -34,10 +34,9 @@ timespec ModifiedOf(const std::string& path);
 // "content@seconds[.nanoseconds]" for a file, with "#" and the attributes
 // below after each where asked.
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
-// The same of a FAT image as mtools reads it, without mounting, attributes
-// included; a file mtools cannot read is "unreadable". The file named skip
-// is listed but not read. time_text writes a file's time (by default its
-// seconds).
+// The same of a FAT image, without attributes, as mtools reads it without
+// mounting; a file mtools cannot read is "unreadable". The file named skip
+// is listed but not read; time_text writes a file's time (default: seconds).
 std::map<std::string, std::string> ImageEntries(
     const std::string& image, const std::string& skip = "",
     const std::function<std::string(time_t)>& time_text = nullptr);
