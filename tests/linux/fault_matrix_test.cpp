@@ -189,36 +189,14 @@ public:
     // Listed with mdir, copied out with mcopy (times kept), every file but
     // the ballast read back; plus whether fsck.fat finds the volume sound.
     Tree Instrument() override {
-        const std::string out = temp_ / "read";
-        std::filesystem::remove_all(out);
-        std::filesystem::create_directories(out);
-        Tree tree{{"(fsck.fat)", Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0
-                                     ? "sound"
-                                     : "needs repair"}};
+        Tree tree = ImageEntries(image_, kBallast, [this](time_t time) {
+            return TimeReadBack(time, seeded_, started_, ::time(nullptr));
+        });
+        tree["(fsck.fat)"] = Shell("fsck.fat -n " + Quoted(image_) + " >/dev/null 2>&1") == 0
+                                 ? "sound"
+                                 : "needs repair";
         for (const auto& [path, entry] : Entries(mount_point_, false)) {
             tree["(left in the mount point) " + path] = entry;
-        }
-        std::istringstream listing(Output(MtoolsLine("mdir -/ -b ::") + " | LC_ALL=C sort"));
-        std::string sources;
-        for (std::string line; std::getline(listing, line);) {
-            const std::string path = line.substr(3);
-            if (path.find('/') == std::string::npos || path.find('/') == path.size() - 1) {
-                const std::string name = path.substr(0, path.find('/'));
-                sources += name == kBallast ? "" : " " + Quoted("::/" + name);
-            }
-            tree[path] = "";
-        }
-        Mtools("mcopy -s -m -n" + sources + " " + Quoted(out));
-        for (auto& [path, entry] : tree) {
-            if (path != kBallast && !path.ends_with("/") && path != "(fsck.fat)") {
-                entry = "unreadable";
-                try {
-                    entry = ReadFile(out + "/" + path) + "@" +
-                            TimeReadBack(ModifiedOf(out + "/" + path).tv_sec, seeded_, started_,
-                                         ::time(nullptr));
-                } catch (const std::exception&) {
-                }
-            }
         }
         return tree;
     }
