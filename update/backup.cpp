@@ -33,6 +33,7 @@ void BackUpMemoryImages(UpdateContext& context) {
         // rewrites both folders' entries, and a power cut between the two
         // can leave the image in neither.
         fs.CopyFile(source_path, saved_path, true, [&context] { context.user.PumpEvents(); });
+        context.turns.WhenDue();
         fs.DeleteFile(source_path, true);
     }
 }

@@ -26,6 +26,7 @@ void ClearLeftoverCopies(UpdateContext& context) {
         const std::string pattern(platform::kTemporaryCopyPattern);
         for (std::string name = runtime.FirstMatch(folder + "\\" + pattern); !name.empty();
              name = runtime.NextMatch()) {
+            context.turns.WhenDue();
             if (platform::IsTemporaryCopy(name)) {
                 runtime.RemoveFile(folder + "\\" + name);
             }
@@ -34,6 +35,7 @@ void ClearLeftoverCopies(UpdateContext& context) {
     clear(context.paths.old_rel_folder);
     runtime.OpenTextInput(context.paths.position_file);
     ReadEntries(runtime, [&](const std::string& line) {
+        context.turns.WhenDue();
         if (ClassifyLine(line) != EntryKind::kInstall) {
             return;
         }
