@@ -1,9 +1,10 @@
 #!/bin/sh
 # Runs inside the VM of bench/vm-compare.sh (busybox sh, as the desktop's
 # user, the volume at $VELNO_VFAT_MOUNT). Arguments: the update-run and copy
-# benchmarks, cp, sync, rsync (the host's own, copied into the VM) and RUNS.
+# benchmarks, cp, sync, rsync, dd, cmp (the host's own, copied into the VM)
+# and RUNS.
 set -eu
-update_run=$1 copy_bench=$2 cp=$3 sync=$4 rsync=$5 runs=$6
+update_run=$1 copy_bench=$2 cp=$3 sync=$4 rsync=$5 dd=$6 cmp=$7 runs=$8
 volume=$VELNO_VFAT_MOUNT
 work=/tmp/compare
 mkdir -p "$volume/system"
@@ -17,7 +18,7 @@ seconds_of() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 row() { awk -v c="$1" -v a="$2" -v b="$3" \
-    'BEGIN { printf "%-44s %9.2f s %9.2f s %6.2f\n", c, a, b, a / b }'; }
+    'BEGIN { printf "%-50s %9.2f s %9.2f s %6.2f\n", c, a, b, a / b }'; }
 
 # stage NAME FILES FOLDERS KIB: a package in $work/NAME-app whose list
 # installs the files below \system\NAME, and the same files laid out as on
@@ -42,27 +43,41 @@ stage() {
 clear_target() { rm -rf "$volume/system/$1" "$volume/system/OldRel" && "$sync" -f "$volume"; }
 by_updater() { "$update_run" "$volume" "$app"; }
 by_cp() { "$cp" -r --preserve=timestamps "$tree/system/$1" "$volume/system/" && "$sync" -f "$volume"; }
+# As careful by hand as the updater: copy, flush, drop the copies from the
+# cache (what an ordinary user can: dd's nocache, a fadvise as the updater's
+# read-back does) and compare each with its staged file read from the device.
+by_hand() {
+    by_cp "$1"
+    (cd "$tree" && find . -type f) | while read -r file; do
+        "$dd" if="$volume/$file" iflag=nocache count=0 status=none
+        "$cmp" -s "$tree/$file" "$volume/$file"
+    done
+}
 by_rsync() { "$rsync" -rt --update "$tree/system/" "$volume/system/" && "$sync" -f "$volume"; }
 
 install_case() {
     stage "$@"
     : >"$work/u"
     : >"$work/c"
+    : >"$work/h"
     r=0
     while [ "$r" -lt "$runs" ]; do
         clear_target "$1"
         seconds_of by_updater >>"$work/u"
         clear_target "$1"
         seconds_of by_cp "$1" >>"$work/c"
+        clear_target "$1"
+        seconds_of by_hand "$1" >>"$work/h"
         r=$((r + 1))
     done
     clear_target "$1"
     rm -rf "$app" "$tree"
 }
 
-printf '%-44s %11s %11s %6s\n' case updater "own tool" ratio
+printf '%-50s %11s %11s %6s\n' case updater "own tool" ratio
 install_case small 200 4 64
 row "install 200 x 64 KiB, 4 folders (cp+sync)" "$(median <"$work/u")" "$(median <"$work/c")"
+row "  the same (cp+sync, drop from cache, cmp)" "$(median <"$work/u")" "$(median <"$work/h")"
 install_case big 1 1 16384
 row "install one 16 MiB file (cp+sync)" "$(median <"$work/u")" "$(median <"$work/c")"
 

@@ -178,6 +178,14 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     const WrittenBytes written =
         each_chunk([&](std::span<char> into) { return steps.ReadSource(into); },
                    [&](std::span<const char> bytes) { steps.WriteTemporary(bytes); });
+    // The time goes on the temporary file, so that the renamed entry carries
+    // it from the start: a power cut between the rename and a later change
+    // of time would leave a new file that looks newer than its staged file,
+    // which a second run would then keep as it is.
+    FileTime kept = steps.SetTemporaryTime(staged_time);
+    if (kept < staged_time) {
+        kept = steps.SetTemporaryTime(RoundUpToEvenSecond(staged_time));
+    }
     // Opening the file again can take as long as the flush: a FUSE volume
     // walks the whole file's clusters.
     worker.Run(
@@ -194,12 +202,11 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
 
     steps.ReplaceDestination(existing == EntryKind::kReadOnlyFile);
     temporary.Commit();
-    // The time is set after the rename: a file system may keep the times of
-    // a renamed entry from before the rename.
-    if (steps.SetDestinationTime(staged_time) < staged_time) {
-        steps.SetDestinationTime(RoundUpToEvenSecond(staged_time));
+    // Some file systems stamp a renamed entry with the time of the rename.
+    if (steps.DestinationTime() != kept) {
+        steps.SetDestinationTime(kept);
     }
-    steps.FlushFolder();
+    steps.FlushDestination();
 }
 
 }  // namespace velno::platform

@@ -30,6 +30,9 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{256} * 1024;
 // The alignment of the chunk buffer, for the same reason.
 inline constexpr std::size_t kCopyBufferAlignment = std::size_t{64} * 1024;
 
+// How many temporary names a copy tries in a folder before it gives up.
+inline constexpr int kTemporaryNames = 1000;
+
 // A file's modification time, exact to the nanosecond on both hosts.
 using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 
@@ -78,6 +81,8 @@ public:
     // Creates a new temporary file in the destination's folder.
     virtual void CreateTemporary() = 0;
     virtual void WriteTemporary(std::span<const char> bytes) = 0;
+    // Sets the temporary file's modification time; returns what it kept.
+    virtual FileTime SetTemporaryTime(FileTime time) = 0;
     // Flushes the temporary file to the device and closes it.
     virtual void FlushTemporary() = 0;
     // Opens the temporary file again so that reads come from the device,
@@ -89,10 +94,12 @@ public:
     // Renames the temporary file over the destination in one step, also
     // over a read-only destination.
     virtual void ReplaceDestination(bool read_only) = 0;
-    // Sets the destination's modification time; returns what it kept.
-    virtual FileTime SetDestinationTime(FileTime time) = 0;
-    // Makes the folder's new entry durable on the device.
-    virtual void FlushFolder() = 0;
+    // The destination's modification time, and setting it.
+    virtual FileTime DestinationTime() = 0;
+    virtual void SetDestinationTime(FileTime time) = 0;
+    // Makes the renamed file's entry durable on the device: the file at its
+    // new name first, then its folder (docs/safety.md says why).
+    virtual void FlushDestination() = 0;
     // Closes what is open and removes the temporary file, if any; never
     // fails (a copy that already failed reports its first failure).
     virtual void RemoveTemporary() noexcept = 0;

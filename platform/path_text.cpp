@@ -118,4 +118,9 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
+bool IsTemporaryCopy(std::string_view name) {
+    return (name.starts_with('~') || name.starts_with('.')) &&
+           name.substr(1).starts_with(kTemporaryCopyPrefix.substr(1)) && name.ends_with(".tmp");
+}
+
 }  // namespace velno::platform

@@ -44,4 +44,13 @@ std::string FoldCase(std::string_view text);
 // case of ASCII letters.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
+// A temporary copy's name, the same on both hosts: this prefix, a count and
+// ".tmp". Earlier versions wrote "~velno-copy-" (Windows) or ".velno-copy-"
+// (Linux), the process's number, "-", a count and ".tmp".
+inline constexpr std::string_view kTemporaryCopyPrefix = "~velno-copy-";
+// A pattern that matches every temporary copy's name, and a few others that
+// IsTemporaryCopy tells apart.
+inline constexpr std::string_view kTemporaryCopyPattern = "?velno-copy-*.tmp";
+bool IsTemporaryCopy(std::string_view name);
+
 }  // namespace velno::platform

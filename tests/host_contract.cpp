@@ -350,8 +350,9 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         listing.append(listing.empty() ? "" : " ").append(path);
     }
     EXPECT_EQ(listing, c.listing);
-    // Whatever became of that copy, its worker copies again.
+    // Whatever became of that copy, its worker copies again, past a leftover.
     rig_->Write(App("\\mtmp\\b.bin"), "again", 1'600'000'000);
+    rig_->Write(Drive("\\data\\~velno-copy-0.tmp"), "left", 1'600'000'000);
     const std::string again_from = App("\\mtmp\\b.bin"), again_to = Drive("\\data\\b.bin");
     if (faulty_steps) {
         const auto steps = rig_->FaultyCopy(Fault::kNone, again_from, again_to);
@@ -360,6 +361,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         fs_->CopyFile(again_from, again_to, false, nullptr);
     }
     EXPECT_EQ(rig_->Entries(Drive("\\data")).at("b.bin"), "again@1600000000");
+    EXPECT_EQ(rig_->Entries(Drive("\\data")).at("~velno-copy-0.tmp"), "left@1600000000");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostCopy, ::testing::ValuesIn(kCopyCases),

@@ -26,9 +26,15 @@ void BackUpMemoryImages(UpdateContext& context) {
                                          platform::Icon::kNone) != platform::Answer::kYes) {
                 continue;
             }
-            fs.DeleteFile(saved_path, true);
         }
-        fs.MoveFile(source_path, saved_path);
+        // Copied through the verified copy, which replaces a saved image in
+        // one step and leaves the new one durable in OldRel, and only then
+        // removed from the root: a move from one folder into another
+        // rewrites both folders' entries, and a power cut between the two
+        // can leave the image in neither.
+        fs.CopyFile(source_path, saved_path, true, [&context] { context.user.PumpEvents(); });
+        context.turns.WhenDue();
+        fs.DeleteFile(source_path, true);
     }
 }
 

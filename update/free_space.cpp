@@ -96,6 +96,23 @@ std::uint64_t ClustersNeeded(UpdateContext& context, std::uint64_t cluster_bytes
     return static_cast<std::uint64_t>(peak);
 }
 
+// The backup copies each memory image of the drive's root into OldRel and
+// only then deletes it there, so while an image is copied its copy needs
+// room as a new file; afterwards the backup has freed at least as much as
+// it took. The most room it holds at any moment is the largest image's.
+std::uint64_t ClustersForBackup(UpdateContext& context, std::uint64_t cluster_bytes) {
+    const std::string& drive_path = context.instrument.drive_path;
+    std::int64_t largest = 0;
+    for (std::string name =
+             context.runtime.FirstMatch(drive_path + "\\" + std::string(kImageNames));
+         !name.empty(); name = context.runtime.NextMatch()) {
+        context.turns.WhenDue();
+        largest = std::max(largest, Clusters(context.fs().GetFile(drive_path + "\\" + name)->Size(),
+                                             cluster_bytes));
+    }
+    return static_cast<std::uint64_t>(largest);
+}
+
 }  // namespace
 
 void CheckFreeSpace(UpdateContext& context) {
@@ -109,10 +126,12 @@ void CheckFreeSpace(UpdateContext& context) {
     // When every staged file fits as a new one, the targets on the
     // instrument need not be looked at: on a slow device that is most of the
     // time of a run that finds everything up to date.
+    // The backup's copies come before the list's, never at the same time.
     const std::uint64_t cluster = space.cluster_bytes;
-    std::uint64_t needed = ClustersNeeded(context, cluster, true) * cluster;
+    const std::uint64_t backup = ClustersForBackup(context, cluster) * cluster;
+    std::uint64_t needed = std::max(backup, ClustersNeeded(context, cluster, true) * cluster);
     if (needed > space.free_bytes) {
-        needed = ClustersNeeded(context, cluster, false) * cluster;
+        needed = std::max(backup, ClustersNeeded(context, cluster, false) * cluster);
     }
     context.runtime.CloseAll();
     if (needed <= space.free_bytes) {

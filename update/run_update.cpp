@@ -49,6 +49,7 @@ void RunUpdate(UpdateContext& context) {
     context.turns.WhenDue();
     CheckFreeSpace(context);
     context.turns.WhenDue();
+    ClearLeftoverCopies(context);
 
     if ((runtime.GetAttributes(paths.system_folder) & kProtectingBits) != 0) {
         runtime.SetAttributes(paths.system_folder, 0);

@@ -13,6 +13,11 @@ namespace velno::update {
 // operation throws PlatformError and leaves every change made before it.
 void RunUpdate(UpdateContext& context);
 
+// Removes the temporary copies an interrupted earlier run left in the
+// folders this run copies into (OldRel and the list's destination folders),
+// and nothing else.
+void ClearLeftoverCopies(UpdateContext& context);
+
 // Moves the memory images of the drive's root into the OldRel folder.
 void BackUpMemoryImages(UpdateContext& context);
 

@@ -4,21 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace velno::platform::linux_host {
 
 namespace {
-
-std::string FolderOf(const std::string& native) {
-    const std::size_t slash = native.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : native.substr(0, slash);
-}
 
 FileTime ToFileTime(const timespec& time) {
     return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
@@ -93,11 +85,11 @@ std::size_t LinuxCopySteps::Fill(const FileDescriptor& fd, std::span<char> buffe
 std::size_t LinuxCopySteps::ReadSource(std::span<char> buffer) { return Fill(source_, buffer); }
 
 void LinuxCopySteps::CreateTemporary() {
-    static std::atomic<unsigned> counter{0};
-    const std::string prefix = folder_ + (folder_.ends_with("/") ? "" : "/") + ".velno-copy-" +
-                               std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100 && !writer_.valid(); ++attempt) {
-        const std::string candidate = prefix + std::to_string(counter++) + ".tmp";
+    // The first free name: one that an earlier copy left is passed over.
+    const std::string prefix =
+        folder_ + (folder_.ends_with("/") ? "" : "/") + std::string(kTemporaryCopyPrefix);
+    for (int count = 0; count < kTemporaryNames && !writer_.valid(); ++count) {
+        const std::string candidate = prefix + std::to_string(count) + ".tmp";
         writer_ = FileDescriptor(
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (writer_.valid()) {
@@ -146,11 +138,28 @@ void LinuxCopySteps::WriteOut() {
     written_out_ = written_;
 }
 
-void LinuxCopySteps::FlushTemporary() {
-    if (::fsync(writer_.get()) != 0) {
+FileTime LinuxCopySteps::SetTemporaryTime(FileTime time) {
+    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+    struct stat info {};
+    if (::futimens(writer_.get(), times) != 0 || ::fstat(writer_.get(), &info) != 0) {
         FailWith(errno);
     }
-    if (const int error = writer_.Close(); error != 0) {
+    return ToFileTime(info.st_mtim);
+}
+
+void LinuxCopySteps::FlushTemporary() {
+    // The data, then the folder: its flush writes the folder's blocks, where
+    // the temporary file's entry is still empty, and then the clusters taken
+    // for the file. The file itself is not flushed, nor closed (on a FAT
+    // mount with "flush" a close writes it): its entry, naming the clusters,
+    // is first written at its new name, after the rename.
+    if (::sync_file_range(writer_.get(), 0, 0,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                              SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+        errno != EINVAL && errno != ESPIPE && errno != EOPNOTSUPP && errno != ENOSYS) {
+        FailWith(errno);
+    }
+    if (const int error = FlushFolder(folder_); error != 0) {
         FailWith(error);
     }
 }
@@ -171,31 +180,35 @@ std::size_t LinuxCopySteps::ReadBack(std::span<char> buffer) { return Fill(reade
 
 void LinuxCopySteps::ReplaceDestination(bool /*read_only*/) {
     reader_.Close();
+    replaced_ = HoldOpen(paths_.native_destination);
     if (::rename(temporary_.c_str(), paths_.native_destination.c_str()) != 0) {
         FailWith(errno);
     }
-    temporary_.clear();
+    renamed_from_ = std::exchange(temporary_, {});
 }
 
-FileTime LinuxCopySteps::SetDestinationTime(FileTime time) {
-    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+FileTime LinuxCopySteps::DestinationTime() {
     struct stat info {};
-    if (::utimensat(AT_FDCWD, paths_.native_destination.c_str(), times, 0) != 0 ||
-        ::stat(paths_.native_destination.c_str(), &info) != 0) {
+    if (::stat(paths_.native_destination.c_str(), &info) != 0) {
         FailWith(errno);
     }
     return ToFileTime(info.st_mtim);
 }
 
-void LinuxCopySteps::FlushFolder() {
-    const FileDescriptor folder(::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) {
+void LinuxCopySteps::SetDestinationTime(FileTime time) {
+    const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
+    if (::utimensat(AT_FDCWD, paths_.native_destination.c_str(), times, 0) != 0) {
         FailWith(errno);
     }
-    // Some file systems cannot flush a folder; their entries are then
-    // written with the file system's own flush.
-    if (::fsync(folder.get()) != 0 && errno != EINVAL) {
-        FailWith(errno);
+}
+
+void LinuxCopySteps::FlushDestination() {
+    if (const int error = FlushRenamed(paths_.native_destination, renamed_from_); error != 0) {
+        FailWith(error);
+    }
+    replaced_.Close();
+    if (const int error = writer_.Close(); error != 0) {
+        FailWith(error);
     }
 }
 
@@ -203,6 +216,7 @@ void LinuxCopySteps::RemoveTemporary() noexcept {
     source_.Close();
     writer_.Close();
     reader_.Close();
+    replaced_.Close();
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
         temporary_.clear();

@@ -31,9 +31,11 @@ struct CopyPaths {
 // like a file.
 EntryKind DestinationKind(const struct stat& entry);
 
-// One copy on Linux: the temporary file is a hidden name beside the
-// destination; the read-back drops the file's cached pages after fsync, so
-// that it reads what the device holds.
+// One copy on Linux: the temporary file is a name beside the destination;
+// the read-back drops the file's cached pages once they are written, so that
+// it reads what the device holds. On the kernel's FAT driver no entry that
+// names the new clusters reaches the device before the clusters are marked
+// taken there (docs/safety.md).
 class LinuxCopySteps : public CopySteps {
 public:
     explicit LinuxCopySteps(CopyPaths paths);
@@ -44,12 +46,14 @@ public:
     std::size_t ReadSource(std::span<char> buffer) override;
     void CreateTemporary() override;
     void WriteTemporary(std::span<const char> bytes) override;
+    FileTime SetTemporaryTime(FileTime time) override;
     void FlushTemporary() override;
     void OpenReadBack() override;
     std::size_t ReadBack(std::span<char> buffer) override;
     void ReplaceDestination(bool read_only) override;
-    FileTime SetDestinationTime(FileTime time) override;
-    void FlushFolder() override;
+    FileTime DestinationTime() override;
+    void SetDestinationTime(FileTime time) override;
+    void FlushDestination() override;
     void RemoveTemporary() noexcept override;
 
 private:
@@ -60,9 +64,11 @@ private:
     CopyPaths paths_;
     std::string folder_;
     std::string temporary_;
+    std::string renamed_from_;
     FileDescriptor source_;
     FileDescriptor writer_;
     FileDescriptor reader_;
+    FileDescriptor replaced_;  // the file the rename replaces, until it is durable
     // Offsets in the temporary file: written, handed to the device, and
     // known to be on it.
     off_t written_ = 0;

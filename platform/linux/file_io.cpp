@@ -18,6 +18,42 @@ int FileDescriptor::Close() {
     return result == 0 ? 0 : errno;
 }
 
+std::string FolderOf(const std::string& native) {
+    const std::size_t slash = native.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : native.substr(0, slash);
+}
+
+namespace {
+
+int Flush(const std::string& native) {
+    const FileDescriptor entry(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!entry.valid()) {
+        return errno;
+    }
+    return ::fsync(entry.get()) == 0 || errno == EINVAL ? 0 : errno;
+}
+
+}  // namespace
+
+int FlushFolder(const std::string& native_folder) { return Flush(native_folder); }
+
+int FlushRenamed(const std::string& native_destination, const std::string& native_source) {
+    const std::string folder = FolderOf(native_destination);
+    const std::string source_folder = FolderOf(native_source);
+    int error = Flush(native_destination);
+    error = error != 0 ? error : FlushFolder(folder);
+    return error != 0 || source_folder == folder ? error : FlushFolder(source_folder);
+}
+
+int FlushFolderOf(const std::string& native) { return FlushFolder(FolderOf(native)); }
+
+FileDescriptor HoldOpen(const std::string& native) {
+    return FileDescriptor(::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
 int ReadWholeFile(const std::string& native_path, std::string& bytes) {
     FileDescriptor fd(::open(native_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {

@@ -8,6 +8,23 @@ namespace velno::platform::linux_host {
 // that failed.
 int ReadWholeFile(const std::string& native_path, std::string& bytes);
 
+// The folder holding the native path.
+std::string FolderOf(const std::string& native);
+
+// Flushes of what the file system keeps of a file or folder (fsync(2)); each
+// returns 0 or the error number. A file system that cannot flush a folder
+// (EINVAL) writes its entries with its own flush. docs/safety.md says why the
+// kernel's FAT driver needs them in this order:
+// - a folder, and with it the clusters the file system marked taken;
+int FlushFolder(const std::string& native_folder);
+// - after a rename, the file at its new name (its entry gets its size, first
+//   cluster and time only now), then its folder, then the folder it came
+//   from when that is another;
+int FlushRenamed(const std::string& native_destination, const std::string& native_source);
+// - right after an entry's removal, the folder that held it: its blocks are
+//   written before the freed clusters.
+int FlushFolderOf(const std::string& native);
+
 // Closes a descriptor when it goes out of scope.
 class FileDescriptor {
 public:
@@ -32,5 +49,11 @@ public:
 private:
     int fd_;
 };
+
+// Holds the entry's file open (O_PATH) while it is removed or replaced: the
+// kernel's FAT driver frees a file's clusters at its last close, and with the
+// mount option "flush" starts writing everything pending at that moment, so
+// the freed clusters could reach the device before the entry's removal.
+FileDescriptor HoldOpen(const std::string& native);
 
 }  // namespace velno::platform::linux_host

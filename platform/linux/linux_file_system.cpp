@@ -8,6 +8,7 @@
 
 #include "platform/linux/attributes.h"
 #include "platform/linux/copy_file.h"
+#include "platform/linux/file_io.h"
 #include "platform/linux/system_error.h"
 
 namespace velno::platform::linux_host {
@@ -113,8 +114,15 @@ bool LinuxFileSystemObject::FolderExists(const std::string& path) {
 
 void LinuxFileSystemObject::CreateFolder(const std::string& path) {
     const std::string native = roots_->Resolve("CreateFolder", path);
+    // The new folder's flush writes the cluster taken for it, the parent's
+    // then its entry naming that cluster (docs/safety.md).
     if (::mkdir(native.c_str(), 0777) != 0) {
         ThrowSystemError("CreateFolder", {path}, errno);
+    }
+    int error = FlushFolder(native);
+    error = error != 0 ? error : FlushFolderOf(native);
+    if (error != 0) {
+        ThrowSystemError("CreateFolder", {path}, error);
     }
 }
 
@@ -135,19 +143,18 @@ void LinuxFileSystemObject::DeleteFile(const std::string& path, bool force) {
     if (!force && (attributes & kAttrReadOnly) != 0) {
         ThrowSystemError(kOperation, {path}, EACCES);
     }
-    if (::unlink(native.c_str()) == 0) {
-        return;
-    }
-    const int error = errno;
+    const FileDescriptor held = HoldOpen(native);
+    bool removed = ::unlink(native.c_str()) == 0;
     // A FAT mount with "sys_immutable" refuses to remove a system file: a
     // forced delete clears the attributes first.
-    if (force && error == EPERM && (attributes & (kAttrReadOnly | kAttrSystem)) != 0) {
+    if (!removed && force && errno == EPERM && (attributes & (kAttrReadOnly | kAttrSystem)) != 0) {
         WriteAttributes(native, path, 0);
-        if (::unlink(native.c_str()) == 0) {
-            return;
-        }
+        removed = ::unlink(native.c_str()) == 0;
     }
-    ThrowSystemError(kOperation, {path}, errno);
+    const int error = removed ? FlushFolderOf(native) : errno;
+    if (error != 0) {
+        ThrowSystemError(kOperation, {path}, error);
+    }
 }
 
 void LinuxFileSystemObject::MoveFile(const std::string& source, const std::string& destination) {
@@ -168,17 +175,17 @@ void LinuxFileSystemObject::MoveFile(const std::string& source, const std::strin
     if (LstatOf(resolved_destination, info) == 0) {
         ThrowSystemError(kOperation, {source, destination}, EEXIST);
     }
-    if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, native_destination.c_str(),
-                    RENAME_NOREPLACE) == 0) {
-        return;
-    }
     // File systems without the no-replace flag: the destination was checked
     // just above.
-    if ((errno == EINVAL || errno == ENOSYS) &&
-        ::rename(native_source.c_str(), native_destination.c_str()) == 0) {
-        return;
+    if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, native_destination.c_str(),
+                    RENAME_NOREPLACE) != 0 &&
+        !((errno == EINVAL || errno == ENOSYS) &&
+          ::rename(native_source.c_str(), native_destination.c_str()) == 0)) {
+        ThrowSystemError(kOperation, {source, destination}, errno);
     }
-    ThrowSystemError(kOperation, {source, destination}, errno);
+    if (const int error = FlushRenamed(native_destination, native_source); error != 0) {
+        ThrowSystemError(kOperation, {source, destination}, error);
+    }
 }
 
 void LinuxFileSystemObject::CopyFile(const std::string& source, const std::string& destination,

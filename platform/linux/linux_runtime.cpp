@@ -90,8 +90,10 @@ void LinuxRuntime::RemoveFile(const std::string& path) {
     if (::lstat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         ThrowSystemError("RemoveFile", {path}, EISDIR);
     }
-    if (::unlink(native.c_str()) != 0) {
-        ThrowSystemError("RemoveFile", {path}, errno);
+    const FileDescriptor held = HoldOpen(native);
+    const int error = ::unlink(native.c_str()) == 0 ? FlushFolderOf(native) : errno;
+    if (error != 0) {
+        ThrowSystemError("RemoveFile", {path}, error);
     }
 }
 

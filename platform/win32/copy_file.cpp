@@ -1,6 +1,5 @@
 #include "platform/win32/copy_file.h"
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/win32/file_info.h"
@@ -27,15 +26,6 @@ FILETIME ToFiletime(FileTime time) {
     const auto ticks =
         static_cast<std::uint64_t>(time.time_since_epoch().count() / 100 + kTicksFrom1601To1970);
     return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-// A name for the temporary file beside the destination, unique in this
-// process and among processes.
-std::wstring TemporaryPath(const std::wstring& native_destination) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t folder_end = native_destination.rfind(L'\\');
-    return native_destination.substr(0, folder_end + 1) + L"~velno-copy-" +
-           std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".tmp";
 }
 
 DWORD ChunkPart(std::size_t size) { return static_cast<DWORD>(size); }
@@ -96,13 +86,21 @@ std::size_t Win32CopySteps::ReadSource(std::span<char> buffer) {
 }
 
 void Win32CopySteps::CreateTemporary() {
-    const std::wstring candidate = TemporaryPath(to_);
-    writer_.Reset(CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!writer_.Valid()) {
-        FailWithLastError();
+    // The first free name beside the destination: one that an earlier copy
+    // left is passed over.
+    const std::wstring prefix =
+        to_.substr(0, to_.rfind(L'\\') + 1) + Utf8ToWide(kTemporaryCopyPrefix);
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int count = 0; count < kTemporaryNames && error == ERROR_FILE_EXISTS; ++count) {
+        const std::wstring candidate = prefix + std::to_wstring(count) + L".tmp";
+        writer_.Reset(CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        error = writer_.Valid() ? ERROR_SUCCESS : GetLastError();
+        temporary_ = writer_.Valid() ? candidate : temporary_;
     }
-    temporary_ = candidate;
+    if (!writer_.Valid()) {
+        FailWith(error);
+    }
 }
 
 void Win32CopySteps::WriteTemporary(std::span<const char> bytes) {
@@ -113,6 +111,18 @@ void Win32CopySteps::WriteTemporary(std::span<const char> bytes) {
         }
         bytes = bytes.subspan(written);
     }
+}
+
+FileTime Win32CopySteps::SetTemporaryTime(FileTime time) {
+    const FILETIME wanted = ToFiletime(time);
+    if (!SetFileTime(writer_.Get(), nullptr, nullptr, &wanted)) {
+        FailWithLastError();
+    }
+    const auto entry = QueryEntry(kOperation, Texts()[1], temporary_);
+    if (!entry) {
+        FailWith(ERROR_FILE_NOT_FOUND);
+    }
+    return ToFileTime(entry->ftLastWriteTime);
 }
 
 void Win32CopySteps::FlushTemporary() {
@@ -160,14 +170,7 @@ void Win32CopySteps::ReplaceDestination(bool read_only) {
     temporary_.clear();
 }
 
-FileTime Win32CopySteps::SetDestinationTime(FileTime time) {
-    UniqueHandle file(CreateFileW(to_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const FILETIME wanted = ToFiletime(time);
-    if (!file.Valid() || !SetFileTime(file.Get(), nullptr, nullptr, &wanted) ||
-        !FlushFileBuffers(file.Get()) || !file.Close()) {
-        FailWithLastError();
-    }
+FileTime Win32CopySteps::DestinationTime() {
     const auto entry = QueryEntry(kOperation, Texts()[1], to_);
     if (!entry) {
         FailWith(ERROR_FILE_NOT_FOUND);
@@ -175,10 +178,22 @@ FileTime Win32CopySteps::SetDestinationTime(FileTime time) {
     return ToFileTime(entry->ftLastWriteTime);
 }
 
-void Win32CopySteps::FlushFolder() {
-    // Nothing is left to do: MOVEFILE_WRITE_THROUGH returns only once the
-    // new entry is on the device, and the time was flushed through the
-    // file's own handle. (Windows offers no flush of a folder's entries.)
+void Win32CopySteps::SetDestinationTime(FileTime time) {
+    UniqueHandle file(CreateFileW(to_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FILETIME wanted = ToFiletime(time);
+    if (!file.Valid() || !SetFileTime(file.Get(), nullptr, nullptr, &wanted) || !file.Close()) {
+        FailWithLastError();
+    }
+}
+
+void Win32CopySteps::FlushDestination() {
+    // MOVEFILE_WRITE_THROUGH returns once the rename is on the device; the
+    // file's own flush writes what the file system keeps of it there.
+    // (Windows offers no flush of a folder's entries to a standard user.)
+    if (!FlushFileAt(to_)) {
+        FailWithLastError();
+    }
 }
 
 void Win32CopySteps::RemoveTemporary() noexcept {
@@ -189,6 +204,12 @@ void Win32CopySteps::RemoveTemporary() noexcept {
         DeleteFileW(temporary_.c_str());
         temporary_.clear();
     }
+}
+
+bool FlushFileAt(const std::wstring& native) {
+    UniqueHandle file(CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() && FlushFileBuffers(file.Get()) && file.Close();
 }
 
 void CopyFileSafely(const std::string& source, const std::string& destination, bool overwrite,

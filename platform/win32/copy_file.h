@@ -24,12 +24,14 @@ public:
     std::size_t ReadSource(std::span<char> buffer) override;
     void CreateTemporary() override;
     void WriteTemporary(std::span<const char> bytes) override;
+    FileTime SetTemporaryTime(FileTime time) override;
     void FlushTemporary() override;
     void OpenReadBack() override;
     std::size_t ReadBack(std::span<char> buffer) override;
     void ReplaceDestination(bool read_only) override;
-    FileTime SetDestinationTime(FileTime time) override;
-    void FlushFolder() override;
+    FileTime DestinationTime() override;
+    void SetDestinationTime(FileTime time) override;
+    void FlushDestination() override;
     void RemoveTemporary() noexcept override;
 
 private:
@@ -44,6 +46,10 @@ private:
     UniqueHandle writer_;
     UniqueHandle reader_;
 };
+
+// Flushes the file at that path to the device (it must not be read-only);
+// false with the system's error when that fails.
+bool FlushFileAt(const std::wstring& native);
 
 // CopyFile on Windows: the copy engine over these primitives, its blocking
 // steps on the worker.

@@ -69,7 +69,8 @@ void Win32FileSystem::MoveFile(const std::string& source, const std::string& des
     }
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the destination
     // exists.
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) ||
+        ((entry->dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0 && !FlushFileAt(to))) {
         ThrowLastError("MoveFile", {source, destination});
     }
 }

@@ -1,8 +1,9 @@
 #!/bin/busybox sh
 # The guest's first process: loads the FAT and virtio drivers, then for
 # each step of /velno/steps mounts the disk with the step's options, runs
-# the step's command as the desktop's user (uid 1000) and unmounts. The
-# first failing step's status (else 0) is written to the serial console.
+# the step's command as the desktop's user (uid 1000) and unmounts; a step
+# whose options are "-" runs as root with nothing mounted. The first failing
+# step's status (else 0) is written to the serial console.
 /bin/busybox --install -s /bin
 export PATH=/bin:/usr/bin:/sbin:/usr/sbin
 mount -t proc proc /proc
@@ -30,6 +31,11 @@ chown 1000:1000 /home/user
 status=0
 while IFS='|' read -r options command; do
     [ -n "$command" ] || continue
+    if [ "$options" = - ]; then
+        sh -c "$command" </dev/null
+        status=$?
+        [ "$status" -eq 0 ] && continue || break
+    fi
     echo "velno-vm: mount -o $options"
     if ! mount -t vfat -o "$options" /dev/vda "$mount_point"; then
         dmesg | tail -5

@@ -8,9 +8,16 @@
 # A fresh FAT32 image labelled VELNO (serial 1A2B-3C4D) is attached as a
 # virtio disk. For each pair, in turn, the guest mounts it at
 # /media/user/VELNO with the mount OPTIONS, runs COMMAND with sh as uid 1000
-# and unmounts it; the first failing command ends the run. Programs named by
-# absolute path in a COMMAND are copied into the guest with their shared
-# libraries. Afterwards `fsck.fat -n` must find the image clean.
+# and unmounts it; the first failing command ends the run. Files named by
+# absolute path in a COMMAND are copied into the guest, programs with their
+# shared libraries. Afterwards `fsck.fat -n` must find the image clean. OPTIONS
+# "-" runs COMMAND as root with nothing mounted.
+#
+# VELNO_VM_IMAGE names the image to use instead of a fresh one (created there
+# when missing, kept afterwards); VELNO_VM_LOG a file that then receives
+# every block write to it with its flushes, in order, in the log format of
+# the kernel's dm-log-writes (qemu's blklogwrites); VELNO_VM_DISKS more
+# image files, attached read-only as /dev/vdb, /dev/vdc... in that order.
 #
 # The exit status is the first failing command's (0 when all passed and the
 # volume is clean). It is 77 (a skipped test for CTest), with the reason on
@@ -114,12 +121,23 @@ add_program() {
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i += 2)); do
   for word in ${args[i + 1]}; do
-    if [[ "$word" == /* ]] && [ -f "$word" ] && [ -x "$word" ]; then add_program "$word"; fi
+    if [[ "$word" == /* ]] && [ -f "$word" ]; then add_program "$word"; fi
   done
   printf '%s|%s\n' "${args[i]}" "${args[i + 1]}" >>"$root/velno/steps"
 done
-image=$work/velno.img
-mkfs.fat -C -F 32 -n VELNO -i 1A2B3C4D "$image" 65536 >/dev/null
+image=${VELNO_VM_IMAGE:-$work/velno.img}
+[ -e "$image" ] || mkfs.fat -C -F 32 -n VELNO -i 1A2B3C4D "$image" 65536 >/dev/null
+disks=(-drive "file=$image,format=raw,if=virtio")
+if [ -n "${VELNO_VM_LOG:-}" ]; then
+  : >"$VELNO_VM_LOG"
+  disks=(-blockdev "driver=file,filename=$image,node-name=volume"
+    -blockdev "driver=file,filename=$VELNO_VM_LOG,node-name=log"
+    -blockdev "driver=blklogwrites,node-name=logged,file=volume,log=log,log-sector-size=512"
+    -device "virtio-blk-pci,drive=logged,write-cache=on")
+fi
+for disk in ${VELNO_VM_DISKS:-}; do
+  disks+=(-drive "file=$disk,format=raw,if=virtio,readonly=on")
+done
 blkid -o udev -p "$image" | sed 's/^/E:/' >"$root/velno/udev"
 (cd "$root" && find . | cpio -o -H newc --quiet) >"$work/initrd"
 
@@ -130,7 +148,7 @@ for attempt in 1 2; do
   timeout 600 qemu-system-x86_64 -accel tcg -smp 1 -m 1024 -nodefaults -no-reboot -display none \
     -serial stdio -kernel "$kernel" -initrd "$work/initrd" \
     -append "console=ttyS0 quiet loglevel=3 panic=-1 rdinit=/init" \
-    -drive "file=$image,format=raw,if=virtio" </dev/null | tee "$work/console" || true
+    "${disks[@]}" </dev/null | tee "$work/console" || true
   grep -q 'velno-vm: started' "$work/console" && break
   # Seen once on a loaded machine: the guest ended before its first command.
   echo "vfat: the VM did not start its commands (attempt $attempt)"

@@ -144,6 +144,8 @@ std::string Get(const Tree& tree, const std::string& path) {
     return found == tree.end() ? "<absent>" : found->second;
 }
 
+}  // namespace
+
 std::string Differences(const Tree& expected, const Tree& actual) {
     Tree paths = expected;
     paths.insert(actual.begin(), actual.end());
@@ -156,8 +158,12 @@ std::string Differences(const Tree& expected, const Tree& actual) {
     return text;
 }
 
+namespace {
+
 // An entry without its time: a move may stamp the time afresh.
 std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
+
+}  // namespace
 
 // Entries of the instrument after a failed run that are neither as before
 // nor as a clean run leaves them, and installed entries that are gone
@@ -186,6 +192,8 @@ std::string Losses(const Tree& before, const Tree& reference, const Tree& after)
     }
     return text;
 }
+
+namespace {
 
 constexpr std::pair<Fault, const char*> kFaults[] = {
     {Fault::kFail, "operation fails"},

@@ -71,6 +71,13 @@ public:
 // on a volume that cannot, takes the next even second.
 std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd_seconds);
 
+// Each path whose entry differs between the trees, with both entries.
+std::string Differences(const Tree& expected, const Tree& actual);
+// Entries after a failed run that are neither as before nor as after a
+// clean run, and those gone that a clean run keeps, unless still where the
+// clean run moves them from (an image not yet backed up).
+std::string Losses(const Tree& before, const Tree& reference, const Tree& after);
+
 struct Tally {
     int run = 0;
     int recovered = 0;

@@ -77,6 +77,35 @@ std::map<std::string, std::string> Entries(const std::string& folder, bool attri
     return entries;
 }
 
+std::map<std::string, std::string> ImageEntries(
+    const std::string& image, const std::string& skip,
+    const std::function<std::string(time_t)>& time_text) {
+    const std::string mtools = "MTOOLS_SKIP_CHECK=1 m", on = " -i '" + image + "' ";
+    std::map<std::string, std::string> entries;
+    std::istringstream listing(Output(mtools + "dir" + on + "-/ -b -a ::"));
+    std::string sources;
+    for (std::string line; std::getline(listing, line);) {
+        const std::string path = line.substr(3);
+        if (path.find('/') == std::string::npos || path.find('/') == path.size() - 1) {
+            const std::string name = path.substr(0, path.find('/'));
+            sources += name == skip ? "" : " '::/" + name + "'";
+        }
+        entries[path] = "";
+    }
+    const TempFolder out;
+    Shell(mtools + "copy" + on + "-s -m -n" + sources + " '" + out.path() + "' >/dev/null 2>&1");
+    for (auto& [path, entry] : entries) {
+        const std::string file = out / path;
+        if (path != skip && !path.ends_with("/")) {
+            const time_t seconds = std::filesystem::exists(file) ? ModifiedOf(file).tv_sec : 0;
+            entry = seconds == 0 ? "unreadable"
+                                 : ReadFile(file) + "@" +
+                                       (time_text ? time_text(seconds) : std::to_string(seconds));
+        }
+    }
+    return entries;
+}
+
 bool OnFat(const std::string& path) {
     struct statfs volume {};
     return ::statfs(path.c_str(), &volume) == 0 && volume.f_type == MSDOS_SUPER_MAGIC;
