@@ -96,14 +96,16 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     EXPECT_EQ(
         w.Drive(),
         " -/\nb.bin=new b@50\ndeep/\ndeep\\x/\ndeep\\x\\z/\ndeep\\x\\z\\c.bin=new c@50\n"
-        "folder/\nkeep.bin=keep@1\nmtmp/\nmtmp\\Veln4sub.mem=stays@100\nsystem/#6\n"
+        "folder/\nfolder\\~velno-copy-1.tmp=stays@100\nkeep.bin=keep@1\nmtmp/"
+        "\nmtmp\\Veln4sub.mem=stays@100\nsystem/#6\n"
         "system\\data/\nsystem\\data\\a.bin=new a@50\nsystem\\data\\deep/\nsystem\\init/\n"
         "system\\later.bin=kept later@51\nsystem\\locked.bin=new locked@50\n"
         "system\\older.bin=new older@50\nsystem\\OldRel/\n"
         "system\\OldRel\\Veln4.mem=empty run of characters@100\n"
-        "system\\OldRel\\Veln4main.mem=main image@100\nsystem\\OldRel\\Veln4readonly.mem=r@1#1\n"
+        "system\\OldRel\\Veln4main.mem=main image@100\nsystem\\OldRel\\Veln4readonly.mem=r@1\n"
         "system\\OldRel\\Veln4user.mem=user image@100\nsystem\\same.bin=kept same@50\n"
-        "system\\two/\nsystem\\two\\a.bin=new a@50\nVeln4dir.mem/\nVeln4hidden.mem=stays@100#2\n"
+        "system\\two/\nsystem\\two\\a.bin=new "
+        "a@50\nsystem\\xvelno-copy-1.tmp=stays@100\nVeln4dir.mem/\nVeln4hidden.mem=stays@100#2\n"
         "Veln4main.memo=stays@100\nVeln4system.mem=stays@100#4\nVeln5main.mem=stays@100\n");
     EXPECT_EQ(w.log.Count("CreateFolder E:\\system\\OldRel"), 1);
     // A new file has no time to compare; a replaced one is copied over, never
