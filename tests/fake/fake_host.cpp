@@ -166,6 +166,16 @@ bool DetectAndStart(app::Form1& form, platform::UserServices& user,
     return form.Completed();
 }
 
+std::shared_ptr<platform::Drive> DriveAt(platform::Platform& host, const std::string& path) {
+    for (const auto& drive :
+         host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
+        if (drive->Path() == path) {
+            return drive;
+        }
+    }
+    return nullptr;
+}
+
 DateTime At(int seconds) { return DateTime{} + std::chrono::seconds(1'700'000'000 + seconds); }
 
 std::string Resolve(const std::string& path) {

@@ -181,6 +181,9 @@ public:
 bool DetectAndStart(app::Form1& form, platform::UserServices& user,
                     const std::function<bool()>& ready = {});
 
+// The host's drive of that path, or none.
+std::shared_ptr<platform::Drive> DriveAt(platform::Platform& host, const std::string& path);
+
 // "Label1", "Command1(0)": the control's name in the call log.
 std::string ControlName(update::Control control);
 
