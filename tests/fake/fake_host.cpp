@@ -312,10 +312,20 @@ std::string Instrument::Drive(const std::string& drive) const {
         if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(node.modified - At(0));
-            text +=
-                node.path.substr(drive.size() + 1) +
-                (node.folder ? "/" : "=" + node.content + "@" + std::to_string(seconds.count())) +
-                (node.attributes != 0 ? "#" + std::to_string(node.attributes) : "") + "\n";
+            // Appended piece by piece: a concatenation here upsets mingw's -Wrestrict.
+            text.append(node.path.substr(drive.size() + 1));
+            if (node.folder) {
+                text.append("/");
+            } else {
+                text.append("=")
+                    .append(node.content)
+                    .append("@")
+                    .append(std::to_string(seconds.count()));
+            }
+            if (node.attributes != 0) {
+                text.append("#").append(std::to_string(node.attributes));
+            }
+            text.append("\n");
         }
     }
     return text;
