@@ -218,7 +218,7 @@ std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd
     for (const std::string& path : seed.gone) {
         expected.erase(path);
     }
-    for (const std::string& folder : seed.new_folders) {
+    for (const std::string& folder : seed.changed_folders) {
         changed(folder + "/", "");
     }
     for (const SeedFile& file : seed.updated) {
@@ -259,7 +259,7 @@ const Seed& TypicalUpdate() {
          {"system/OldRel/Veln4sub.mem", "sub image", kImage},
          {"system/data/upd.bin", std::string(3000, 'u'), kStaged},
          {"system/newdir/new.bin", std::string(5000, 'n'), kStaged}},
-        {"system/newdir"},
+        {"system", "system/newdir"},
         {"Veln4main.mem", "Veln4sub.mem", "system/data/old.bin", "system/init/startup.ini"}};
     return seed;
 }

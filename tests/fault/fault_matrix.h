@@ -32,9 +32,9 @@ struct Seed {
     std::vector<SeedFile> instrument;
     std::vector<SeedFile> staging;
     // What a clean run leaves otherwise on the instrument: files written,
-    // folders made, paths gone.
+    // folders made or given attributes, paths gone.
     std::vector<SeedFile> updated;
-    std::vector<std::string> new_folders;
+    std::vector<std::string> changed_folders;
     std::vector<std::string> gone;
 };
 
