@@ -11,6 +11,7 @@
 #include <set>
 
 #include "fake/error_of.h"
+#include "fake/fake_host.h"
 
 namespace velno::host_test {
 namespace {
@@ -224,10 +225,7 @@ TEST_F(HostContract, TextInputFileObjectsAndTimes) {
 }
 
 TEST_F(HostContract, TheDriveReportsItsVolumesRoomAndFlushes) {
-    std::shared_ptr<platform::Drive> drive;
-    for (const auto& each : fs_->Drives()->Walk()) {
-        drive = each->Path() == rig_->DrivePath() ? each : drive;
-    }
+    const auto drive = fake::DriveAt(rig_->Host(), rig_->DrivePath());
     ASSERT_TRUE(drive) << rig_->DrivePath();
     EXPECT_TRUE(drive->IsReady());
     EXPECT_EQ(drive->RootFolder().substr(0, rig_->DrivePath().size()), rig_->DrivePath());

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,7 +54,5 @@ PackageCheck CheckPackage(platform::Runtime& runtime, platform::FileSystemObject
                           const std::string& staging_folder,
                           const std::function<std::uintmax_t(const std::string&)>& size_of,
                           std::string_view position_bytes);
-
-void PrintPackageCheck(const PackageCheck& check, std::ostream& out);
 
 }  // namespace velno::update

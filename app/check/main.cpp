@@ -14,6 +14,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/check/report.h"
 #include "platform/linux/linux_file_system.h"
 #include "platform/linux/linux_runtime.h"
 #include "update/package_check.h"
@@ -57,7 +58,7 @@ int main(int argc, char* argv[]) {
         const velno::update::PackageCheck check =
             velno::update::CheckPackage(runtime, fs, staging, size_of, bytes);
         std::cout << "package " << folder << "\n";
-        velno::update::PrintPackageCheck(check, std::cout);
+        velno::check::PrintPackageCheck(check, std::cout);
         return check.NotFound() ? 1 : 0;
     } catch (const std::exception& error) {
         std::cerr << "velno-check: " << error.what() << "\n";

@@ -30,15 +30,6 @@ bool StartsWithRoot(const std::string& text, const std::string& root, PathRoots:
            IsSeparator(root.back()) || IsSeparator(text[root.size()]);
 }
 
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 // The name with the case of its ASCII letters swapped; the name itself when
 // it has none.
 std::string SwappedCase(std::string text) {
@@ -178,7 +169,7 @@ std::string PathRoots::FindNameIgnoringCase(const std::string& folder,
         ++folders_read_;
         Listing read{.device = static_cast<std::uint64_t>(info.st_dev), .names = {}};
         while (const dirent* entry = ::readdir(entries.get())) {
-            read.names[UpperCase(entry->d_name)].emplace_back(entry->d_name);
+            read.names[FoldCase(entry->d_name)].emplace_back(entry->d_name);
         }
         // Whether the driver ignores case shows on the first name with
         // letters whose swapped form is no entry of its own.
@@ -198,7 +189,7 @@ std::string PathRoots::FindNameIgnoringCase(const std::string& folder,
     if (ignores != ignores_case_.end() && ignores->second) {
         return {};  // absent with its exact case, so absent in every case
     }
-    std::vector<std::string>& candidates = listing->second.names[UpperCase(name)];
+    std::vector<std::string>& candidates = listing->second.names[FoldCase(name)];
     std::string best;
     for (const std::string& candidate : candidates) {
         struct stat info {};

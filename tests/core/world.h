@@ -31,10 +31,7 @@ struct World : fake::Instrument {
     }
     // The same, with every failure stopped at the event boundary; false when
     // the program ended.
-    bool RunToBoundary() {
-        return app::RunAtEventBoundary(user, [this] { Detect(); }) &&
-               app::RunAtEventBoundary(user, [this] { form.DispatchCommand(0); });
-    }
+    bool RunToBoundary() { return fake::DetectAndStart(form, user); }
 
     unsigned Attributes(const std::string& path) const { return host.Find(path)->attributes; }
 

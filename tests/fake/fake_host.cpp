@@ -156,6 +156,26 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
 
 }  // namespace
 
+bool DetectAndStart(app::Form1& form, platform::UserServices& user,
+                    const std::function<bool()>& ready) {
+    if (!app::RunAtEventBoundary(user, [&form] { form.DetectInstrument(); }) ||
+        (ready && !ready())) {
+        return false;
+    }
+    app::RunAtEventBoundary(user, [&form] { form.DispatchCommand(0); });
+    return form.Completed();
+}
+
+std::shared_ptr<platform::Drive> DriveAt(platform::Platform& host, const std::string& path) {
+    for (const auto& drive :
+         host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
+        if (drive->Path() == path) {
+            return drive;
+        }
+    }
+    return nullptr;
+}
+
 DateTime At(int seconds) { return DateTime{} + std::chrono::seconds(1'700'000'000 + seconds); }
 
 std::string Resolve(const std::string& path) {
@@ -284,6 +304,31 @@ RecordingView::RecordingView(CallLog& log)
         visible[control.id] = control.visible_at_creation;
         enabled[control.id] = control.enabled_at_creation;
     }
+}
+
+std::string Instrument::Drive(const std::string& drive) const {
+    std::string text;
+    for (const auto& [key, node] : host.nodes) {
+        if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(node.modified - At(0));
+            // Appended piece by piece: a concatenation here upsets mingw's -Wrestrict.
+            text.append(node.path.substr(drive.size() + 1));
+            if (node.folder) {
+                text.append("/");
+            } else {
+                text.append("=")
+                    .append(node.content)
+                    .append("@")
+                    .append(std::to_string(seconds.count()));
+            }
+            if (node.attributes != 0) {
+                text.append("#").append(std::to_string(node.attributes));
+            }
+            text.append("\n");
+        }
+    }
+    return text;
 }
 
 Instrument::Instrument(bool connected) {

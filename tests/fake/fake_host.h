@@ -176,6 +176,14 @@ public:
     std::optional<platform::Answer> default_answer_;
 };
 
+// Detection, then (where `ready` agrees) a press of "Start Updating", each at
+// the event boundary as the window runs them. True when the run completed.
+bool DetectAndStart(app::Form1& form, platform::UserServices& user,
+                    const std::function<bool()>& ready = {});
+
+// The host's drive of that path, or none.
+std::shared_ptr<platform::Drive> DriveAt(platform::Platform& host, const std::string& path);
+
 // "Label1", "Command1(0)": the control's name in the call log.
 std::string ControlName(update::Control control);
 
@@ -223,6 +231,10 @@ struct Instrument {
     std::string Content(const std::string& path) const {
         return host.HasFile(path) ? host.Find(path)->content : "<absent>";
     }
+    // Every entry below the drive's root, one a line, by path as created
+    // without "E:\": "path=content@seconds" for a file, "path/" for a
+    // folder, either followed by "#" and the attributes where there are any.
+    std::string Drive(const std::string& drive = "E:") const;
 
     CallLog log;
     FakeHost host{log};

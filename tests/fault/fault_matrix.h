@@ -31,6 +31,11 @@ struct Seed {
     std::vector<std::string> folders;  // on the instrument, parents first
     std::vector<SeedFile> instrument;
     std::vector<SeedFile> staging;
+    // What a clean run leaves otherwise on the instrument: files written,
+    // folders made or given attributes, paths gone.
+    std::vector<SeedFile> updated;
+    std::vector<std::string> changed_folders;
+    std::vector<std::string> gone;
 };
 
 const Seed& TypicalUpdate();

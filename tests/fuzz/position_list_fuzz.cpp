@@ -91,9 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     instrument.PositionList(bytes);
     user.AnswerAlways(platform::Answer::kOk);
     // Only the run's paths are checked; detection passes other text.
-    Check(app::RunAtEventBoundary(user, [&] { form.DetectInstrument(); }), "no instrument");
-    const std::size_t from = host.requested.size();
-    app::RunAtEventBoundary(user, [&] { form.DispatchCommand(0); });
+    std::size_t from = 0;
+    fake::DetectAndStart(form, user, [&] { return (from = host.requested.size()) > 0; });
+    Check(from > 0, "no instrument");
     // Failures of the host are reported; anything else is a fault.
     for (const std::string& message : user.messages) {
         Check(!message.starts_with("The updater stopped because of an unexpected error"),

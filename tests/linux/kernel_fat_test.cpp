@@ -58,22 +58,11 @@ protected:
 
     fault_test::Tree Volume() const { return Entries(mount_, true); }
 
-    std::shared_ptr<platform::Drive> TheDrive(platform::Platform& host) {
-        std::shared_ptr<platform::Drive> drive;
-        for (const auto& each :
-             host.CreateFileSystemObject("Scripting.FileSystemObject")->Drives()->Walk()) {
-            drive = each->Path() == mount_ ? each : drive;
-        }
-        return drive;
-    }
-
     // Detection and the press of "Start Updating"; true when both completed.
     bool RunUpdater() {
         app::Form1 form(host_, user_, view_);
-        return app::RunAtEventBoundary(user_, [&form] { form.DetectInstrument(); }) &&
-               form.Instrument().drive_path == mount_ &&
-               app::RunAtEventBoundary(user_, [&form] { form.DispatchCommand(0); }) &&
-               form.Completed();
+        return fake::DetectAndStart(
+            form, user_, [&form, this] { return form.Instrument().drive_path == mount_; });
     }
 
     std::string mount_;
@@ -121,7 +110,7 @@ TEST_F(KernelFat, SysImmutableEndsTheRunBeforeAnythingChanges) {
 // copy from the device reads the disk's sectors.
 TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
     WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), {kStagedSeconds, 0});
-    ASSERT_TRUE(TheDrive(host_));  // a drive's path is one the host then accepts
+    ASSERT_TRUE(fake::DriveAt(host_, mount_));  // a drive's path is one the host then accepts
     const auto sectors_read = [] {
         unsigned long long reads = 0, merged = 0, sectors = 0;
         std::istringstream(ReadFile("/sys/block/vda/stat")) >> reads >> merged >> sectors;
@@ -139,7 +128,7 @@ TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
 TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
     const auto before = Volume();
     ASSERT_EQ(before.at("system/"), "#6") << "the instrument was not prepared";
-    const auto drive = TheDrive(host_);
+    const auto drive = fake::DriveAt(host_, mount_);
     ASSERT_TRUE(drive);
     const std::uint64_t free_bytes = drive->Space().free_bytes;
     WriteFile(mount_ + "/filler.bin", std::string(std::size_t{1} << 20, 'f'));

@@ -77,18 +77,15 @@ std::map<std::string, std::string> Entries(const std::string& folder, bool attri
     return entries;
 }
 
-std::map<std::string, std::string> ImageEntries(
-    const std::string& image, const std::string& skip,
-    const std::function<std::string(time_t)>& time_text) {
+std::map<std::string, std::string> ImageEntries(const std::string& image) {
     const std::string mtools = "MTOOLS_SKIP_CHECK=1 m", on = " -i '" + image + "' ";
     std::map<std::string, std::string> entries;
     std::istringstream listing(Output(mtools + "dir" + on + "-/ -b -a ::"));
-    std::string sources;
+    std::string sources;  // every name of the root, hidden and system ones too
     for (std::string line; std::getline(listing, line);) {
         const std::string path = line.substr(3);
         if (path.find('/') == std::string::npos || path.find('/') == path.size() - 1) {
-            const std::string name = path.substr(0, path.find('/'));
-            sources += name == skip ? "" : " '::/" + name + "'";
+            sources += " '::/" + path.substr(0, path.find('/')) + "'";
         }
         entries[path] = "";
     }
@@ -96,11 +93,10 @@ std::map<std::string, std::string> ImageEntries(
     Shell(mtools + "copy" + on + "-s -m -n" + sources + " '" + out.path() + "' >/dev/null 2>&1");
     for (auto& [path, entry] : entries) {
         const std::string file = out / path;
-        if (path != skip && !path.ends_with("/")) {
-            const time_t seconds = std::filesystem::exists(file) ? ModifiedOf(file).tv_sec : 0;
-            entry = seconds == 0 ? "unreadable"
-                                 : ReadFile(file) + "@" +
-                                       (time_text ? time_text(seconds) : std::to_string(seconds));
+        if (!path.ends_with("/")) {
+            entry = std::filesystem::exists(file)
+                        ? ReadFile(file) + "@" + std::to_string(ModifiedOf(file).tv_sec)
+                        : "unreadable";
         }
     }
     return entries;

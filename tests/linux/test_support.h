@@ -4,7 +4,6 @@
 
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 
@@ -35,11 +34,8 @@ timespec ModifiedOf(const std::string& path);
 // below after each where asked.
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
 // The same of a FAT image, without attributes, as mtools reads it without
-// mounting; a file mtools cannot read is "unreadable". The file named skip
-// is listed but not read; time_text writes a file's time (default: seconds).
-std::map<std::string, std::string> ImageEntries(
-    const std::string& image, const std::string& skip = "",
-    const std::function<std::string(time_t)>& time_text = nullptr);
+// mounting; a file mtools cannot read is "unreadable".
+std::map<std::string, std::string> ImageEntries(const std::string& image);
 // The read-only, hidden and system bits as the kernel's FAT driver reads
 // them; elsewhere read-only alone, as the absence of write permission.
 unsigned FatAttributes(const std::string& path);
