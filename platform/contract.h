@@ -18,8 +18,9 @@
 
 namespace velno::platform {
 
-// File date-times are only ever compared with one another.
-using DateTime = std::chrono::system_clock::time_point;
+// File date-times are only ever compared with one another; exact to the
+// nanosecond on both hosts.
+using DateTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 
 // Values of Drive::DriveType.
 enum DriveTypeCode : int {

@@ -47,7 +47,7 @@ constexpr std::chrono::milliseconds kTurn{25};
 
 }  // namespace
 
-FileTime RoundUpToEvenSecond(FileTime time) {
+DateTime RoundUpToEvenSecond(DateTime time) {
     auto seconds = std::chrono::ceil<std::chrono::seconds>(time);
     if (seconds.time_since_epoch().count() % 2 != 0) {
         seconds += std::chrono::seconds(1);
@@ -138,14 +138,14 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
 
 void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between_chunks,
                   CopyWorker& worker) {
-    const EntryKind existing = steps.Destination();
-    if (existing == EntryKind::kFolder) {
+    const AtDestination existing = steps.Destination();
+    if (existing == AtDestination::kFolder) {
         steps.Refuse(CopyRefusal::kDestinationIsFolder);
     }
-    if (existing != EntryKind::kNone && !overwrite) {
+    if (existing != AtDestination::kNone && !overwrite) {
         steps.Refuse(CopyRefusal::kDestinationExists);
     }
-    const FileTime staged_time = steps.OpenSource();
+    const DateTime staged_time = steps.OpenSource();
 
     const ChunkBuffer buffer = NewChunkBuffer();
     const std::span<char> chunk(buffer.get(), kCopyChunkBytes);
@@ -182,7 +182,7 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
     // it from the start: a power cut between the rename and a later change
     // of time would leave a new file that looks newer than its staged file,
     // which a second run would then keep as it is.
-    FileTime kept = steps.SetTemporaryTime(staged_time);
+    DateTime kept = steps.SetTemporaryTime(staged_time);
     if (kept < staged_time) {
         kept = steps.SetTemporaryTime(RoundUpToEvenSecond(staged_time));
     }
@@ -200,7 +200,7 @@ void CopyVerified(CopySteps& steps, bool overwrite, const ChunkCallback& between
         steps.Fail("The copy read back from the device differs from what was written to it.");
     }
 
-    steps.ReplaceDestination(existing == EntryKind::kReadOnlyFile);
+    steps.ReplaceDestination(existing == AtDestination::kReadOnlyFile);
     temporary.Commit();
     // Some file systems stamp a renamed entry with the time of the rename.
     if (steps.DestinationTime() != kept) {

@@ -33,13 +33,10 @@ inline constexpr std::size_t kCopyBufferAlignment = std::size_t{64} * 1024;
 // How many temporary names a copy tries in a folder before it gives up.
 inline constexpr int kTemporaryNames = 1000;
 
-// A file's modification time, exact to the nanosecond on both hosts.
-using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
-
 // The smallest whole even second at or after the time: what a FAT volume,
 // which keeps times to 2 seconds, holds of a time it cannot keep exactly,
 // rounded up so that the copy never looks older than its source.
-FileTime RoundUpToEvenSecond(FileTime time);
+DateTime RoundUpToEvenSecond(DateTime time);
 
 // The bytes a copy wrote, as a chained 64-bit XXH3 hash and a count.
 class WrittenBytes {
@@ -52,7 +49,8 @@ private:
     std::uint64_t count_ = 0;
 };
 
-enum class EntryKind { kNone, kFile, kReadOnlyFile, kFolder };
+// What is at a copy's destination before it.
+enum class AtDestination { kNone, kFile, kReadOnlyFile, kFolder };
 
 // A copy is refused before anything is written in these cases; each host
 // gives the system's own message for them.
@@ -72,17 +70,17 @@ public:
     [[noreturn]] void Fail(const std::string& system_message) const;
 
     // What is at the destination now.
-    virtual EntryKind Destination() = 0;
+    virtual AtDestination Destination() = 0;
     [[noreturn]] virtual void Refuse(CopyRefusal refusal) = 0;
     // Opens the source (refusing a folder) and returns its modification time.
-    virtual FileTime OpenSource() = 0;
+    virtual DateTime OpenSource() = 0;
     // Fills the buffer from the source; fewer bytes only at its end.
     virtual std::size_t ReadSource(std::span<char> buffer) = 0;
     // Creates a new temporary file in the destination's folder.
     virtual void CreateTemporary() = 0;
     virtual void WriteTemporary(std::span<const char> bytes) = 0;
     // Sets the temporary file's modification time; returns what it kept.
-    virtual FileTime SetTemporaryTime(FileTime time) = 0;
+    virtual DateTime SetTemporaryTime(DateTime time) = 0;
     // Flushes the temporary file to the device and closes it.
     virtual void FlushTemporary() = 0;
     // Opens the temporary file again so that reads come from the device,
@@ -95,8 +93,8 @@ public:
     // over a read-only destination.
     virtual void ReplaceDestination(bool read_only) = 0;
     // The destination's modification time, and setting it.
-    virtual FileTime DestinationTime() = 0;
-    virtual void SetDestinationTime(FileTime time) = 0;
+    virtual DateTime DestinationTime() = 0;
+    virtual void SetDestinationTime(DateTime time) = 0;
     // Makes the renamed file's entry durable on the device: the file at its
     // new name first, then its folder (docs/safety.md says why).
     virtual void FlushDestination() = 0;

@@ -214,7 +214,7 @@ TEST_F(HostContract, TextInputFileObjectsAndTimes) {
     Runtime().CloseAll();
     EXPECT_PLATFORM_ERROR(Runtime().AtEnd(), "AtEnd", "No file is open");
 
-    const platform::FileTime kept = rig_->Modified(App("\\mtmp\\Position.txt"));
+    const platform::DateTime kept = rig_->Modified(App("\\mtmp\\Position.txt"));
     EXPECT_EQ(Runtime().FileModifiedTime(App("\\MTMP\\position.txt")), kept);
     const auto file = fs_->GetFile(App("\\mtmp\\position.txt"));
     EXPECT_EQ(file->DateLastModified(), kept);
@@ -329,8 +329,8 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
         }
         EXPECT_EQ(c.error, nullptr) << "the copy did not fail";
         EXPECT_GE(calls, c.calls);  // a slow flush adds turns
-        const platform::FileTime kept = rig_->Modified(Drive("\\" + exact));
-        const platform::FileTime from = rig_->Modified(source);
+        const platform::DateTime kept = rig_->Modified(Drive("\\" + exact));
+        const platform::DateTime from = rig_->Modified(source);
         EXPECT_NE(Snapshot(Drive()).find(exact.substr(5) + "=" + staged + "@"), std::string::npos);
         // On FAT (2 s steps) the next step after the staged time: never earlier.
         EXPECT_EQ(kept, rig_->KeepsOddSeconds() ? from : platform::RoundUpToEvenSecond(from));
@@ -373,8 +373,8 @@ TEST(RoundUpToEvenSecond, GivesTheFirstEvenWholeSecondNotBefore) {
         {seconds(10) + std::chrono::nanoseconds(1), seconds(12)},
         {-seconds(3), -seconds(2)}};
     for (const auto& [time, rounded] : cases) {
-        EXPECT_EQ(platform::RoundUpToEvenSecond(platform::FileTime(time)),
-                  platform::FileTime(rounded))
+        EXPECT_EQ(platform::RoundUpToEvenSecond(platform::DateTime(time)),
+                  platform::DateTime(rounded))
             << time.count();
     }
 }

@@ -76,7 +76,7 @@ public:
     // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
     // "content@seconds[.nanoseconds]" for a file.
     virtual std::map<std::string, std::string> Entries(const std::string& folder) = 0;
-    virtual platform::FileTime Modified(const std::string& path) = 0;
+    virtual platform::DateTime Modified(const std::string& path) = 0;
     // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
     virtual bool KeepsOddSeconds() = 0;
     // What GetFolder(asked)->Path() gives for the folder made as `made`.

@@ -12,11 +12,11 @@ namespace velno::platform::linux_host {
 
 namespace {
 
-FileTime ToFileTime(const timespec& time) {
-    return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
+DateTime ToDateTime(const timespec& time) {
+    return DateTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
 }
 
-timespec ToTimespec(FileTime time) {
+timespec ToTimespec(DateTime time) {
     const auto seconds = std::chrono::floor<std::chrono::seconds>(time);
     return {static_cast<time_t>(seconds.time_since_epoch().count()),
             static_cast<long>((time - seconds).count())};
@@ -24,8 +24,8 @@ timespec ToTimespec(FileTime time) {
 
 }  // namespace
 
-EntryKind DestinationKind(const struct stat& entry) {
-    return S_ISDIR(entry.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
+AtDestination DestinationKind(const struct stat& entry) {
+    return S_ISDIR(entry.st_mode) ? AtDestination::kFolder : AtDestination::kFile;
 }
 
 LinuxCopySteps::LinuxCopySteps(CopyPaths paths)
@@ -35,7 +35,7 @@ LinuxCopySteps::LinuxCopySteps(CopyPaths paths)
 
 void LinuxCopySteps::FailWith(int error_number) const { Fail(std::strerror(error_number)); }
 
-EntryKind LinuxCopySteps::Destination() {
+AtDestination LinuxCopySteps::Destination() {
     // Linux renames over a read-only file as over any other, so read-only
     // needs no step of its own here.
     if (paths_.destination_kind) {
@@ -43,7 +43,7 @@ EntryKind LinuxCopySteps::Destination() {
     }
     struct stat info {};
     if (::lstat(paths_.native_destination.c_str(), &info) != 0) {
-        return EntryKind::kNone;  // a missing folder shows when the temporary file is created
+        return AtDestination::kNone;  // a missing folder shows when the temporary file is created
     }
     return DestinationKind(info);
 }
@@ -52,7 +52,7 @@ void LinuxCopySteps::Refuse(CopyRefusal refusal) {
     FailWith(refusal == CopyRefusal::kDestinationIsFolder ? EISDIR : EEXIST);
 }
 
-FileTime LinuxCopySteps::OpenSource() {
+DateTime LinuxCopySteps::OpenSource() {
     source_ = FileDescriptor(::open(paths_.native_source.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!source_.valid() || ::fstat(source_.get(), &info) != 0) {
@@ -61,7 +61,7 @@ FileTime LinuxCopySteps::OpenSource() {
     if (S_ISDIR(info.st_mode)) {
         FailWith(EISDIR);
     }
-    return ToFileTime(info.st_mtim);
+    return ToDateTime(info.st_mtim);
 }
 
 std::size_t LinuxCopySteps::Fill(const FileDescriptor& fd, std::span<char> buffer) {
@@ -138,13 +138,13 @@ void LinuxCopySteps::WriteOut() {
     written_out_ = written_;
 }
 
-FileTime LinuxCopySteps::SetTemporaryTime(FileTime time) {
+DateTime LinuxCopySteps::SetTemporaryTime(DateTime time) {
     const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
     struct stat info {};
     if (::futimens(writer_.get(), times) != 0 || ::fstat(writer_.get(), &info) != 0) {
         FailWith(errno);
     }
-    return ToFileTime(info.st_mtim);
+    return ToDateTime(info.st_mtim);
 }
 
 void LinuxCopySteps::FlushTemporary() {
@@ -187,15 +187,15 @@ void LinuxCopySteps::ReplaceDestination(bool /*read_only*/) {
     renamed_from_ = std::exchange(temporary_, {});
 }
 
-FileTime LinuxCopySteps::DestinationTime() {
+DateTime LinuxCopySteps::DestinationTime() {
     struct stat info {};
     if (::stat(paths_.native_destination.c_str(), &info) != 0) {
         FailWith(errno);
     }
-    return ToFileTime(info.st_mtim);
+    return ToDateTime(info.st_mtim);
 }
 
-void LinuxCopySteps::SetDestinationTime(FileTime time) {
+void LinuxCopySteps::SetDestinationTime(DateTime time) {
     const timespec times[2] = {{0, UTIME_NOW}, ToTimespec(time)};
     if (::utimensat(AT_FDCWD, paths_.native_destination.c_str(), times, 0) != 0) {
         FailWith(errno);

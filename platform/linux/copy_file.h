@@ -24,12 +24,12 @@ struct CopyPaths {
     std::string destination_text;
     // What the destination is, when the caller has just looked; otherwise
     // the copy looks itself.
-    std::optional<EntryKind> destination_kind = std::nullopt;
+    std::optional<AtDestination> destination_kind = std::nullopt;
 };
 
 // What lstat(2) found at a copy's destination: a symbolic link is replaced
 // like a file.
-EntryKind DestinationKind(const struct stat& entry);
+AtDestination DestinationKind(const struct stat& entry);
 
 // One copy on Linux: the temporary file is a name beside the destination;
 // the read-back drops the file's cached pages once they are written, so that
@@ -40,19 +40,19 @@ class LinuxCopySteps : public CopySteps {
 public:
     explicit LinuxCopySteps(CopyPaths paths);
 
-    EntryKind Destination() override;
+    AtDestination Destination() override;
     [[noreturn]] void Refuse(CopyRefusal refusal) override;
-    FileTime OpenSource() override;
+    DateTime OpenSource() override;
     std::size_t ReadSource(std::span<char> buffer) override;
     void CreateTemporary() override;
     void WriteTemporary(std::span<const char> bytes) override;
-    FileTime SetTemporaryTime(FileTime time) override;
+    DateTime SetTemporaryTime(DateTime time) override;
     void FlushTemporary() override;
     void OpenReadBack() override;
     std::size_t ReadBack(std::span<char> buffer) override;
     void ReplaceDestination(bool read_only) override;
-    FileTime DestinationTime() override;
-    void SetDestinationTime(FileTime time) override;
+    DateTime DestinationTime() override;
+    void SetDestinationTime(DateTime time) override;
     void FlushDestination() override;
     void RemoveTemporary() noexcept override;
 

@@ -195,7 +195,7 @@ void LinuxFileSystemObject::CopyFile(const std::string& source, const std::strin
     CopyPaths paths{std::move(native_source), resolved.native, source, destination};
     // What is at the destination, where resolving it already found out.
     if (resolved.absent) {
-        paths.destination_kind = EntryKind::kNone;
+        paths.destination_kind = AtDestination::kNone;
     } else if (resolved.entry) {
         paths.destination_kind = DestinationKind(*resolved.entry);
     }

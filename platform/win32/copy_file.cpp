@@ -12,22 +12,6 @@ namespace {
 
 constexpr const char* kOperation = "CopyFile";
 
-// FILETIME counts 100 ns steps from 1601-01-01, FileTime nanoseconds from
-// 1970-01-01.
-constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-
-FileTime ToFileTime(const FILETIME& time) {
-    const auto ticks = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-    return FileTime(std::chrono::nanoseconds((ticks - kTicksFrom1601To1970) * 100));
-}
-
-FILETIME ToFiletime(FileTime time) {
-    const auto ticks =
-        static_cast<std::uint64_t>(time.time_since_epoch().count() / 100 + kTicksFrom1601To1970);
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
 DWORD ChunkPart(std::size_t size) { return static_cast<DWORD>(size); }
 
 }  // namespace
@@ -41,17 +25,17 @@ void Win32CopySteps::FailWith(DWORD error) const { Fail(SystemMessage(error)); }
 
 void Win32CopySteps::FailWithLastError() const { FailWith(GetLastError()); }
 
-EntryKind Win32CopySteps::Destination() {
+AtDestination Win32CopySteps::Destination() {
     const auto entry = QueryEntry(kOperation, Texts()[1], to_);
     if (!entry) {
-        return EntryKind::kNone;
+        return AtDestination::kNone;
     }
     destination_attributes_ = entry->dwFileAttributes;
     if (IsFolder(*entry)) {
-        return EntryKind::kFolder;
+        return AtDestination::kFolder;
     }
-    return (destination_attributes_ & FILE_ATTRIBUTE_READONLY) != 0 ? EntryKind::kReadOnlyFile
-                                                                    : EntryKind::kFile;
+    return (destination_attributes_ & FILE_ATTRIBUTE_READONLY) != 0 ? AtDestination::kReadOnlyFile
+                                                                    : AtDestination::kFile;
 }
 
 void Win32CopySteps::Refuse(CopyRefusal refusal) {
@@ -59,14 +43,14 @@ void Win32CopySteps::Refuse(CopyRefusal refusal) {
                                                           : ERROR_FILE_EXISTS);
 }
 
-FileTime Win32CopySteps::OpenSource() {
+DateTime Win32CopySteps::OpenSource() {
     source_.Reset(CreateFileW(from_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
     if (!source_.Valid() || !GetFileInformationByHandle(source_.Get(), &information)) {
         FailWithLastError();
     }
-    return ToFileTime(information.ftLastWriteTime);
+    return ToDateTime(information.ftLastWriteTime);
 }
 
 std::size_t Win32CopySteps::ReadSource(std::span<char> buffer) {
@@ -113,7 +97,7 @@ void Win32CopySteps::WriteTemporary(std::span<const char> bytes) {
     }
 }
 
-FileTime Win32CopySteps::SetTemporaryTime(FileTime time) {
+DateTime Win32CopySteps::SetTemporaryTime(DateTime time) {
     const FILETIME wanted = ToFiletime(time);
     if (!SetFileTime(writer_.Get(), nullptr, nullptr, &wanted)) {
         FailWithLastError();
@@ -122,7 +106,7 @@ FileTime Win32CopySteps::SetTemporaryTime(FileTime time) {
     if (!entry) {
         FailWith(ERROR_FILE_NOT_FOUND);
     }
-    return ToFileTime(entry->ftLastWriteTime);
+    return ToDateTime(entry->ftLastWriteTime);
 }
 
 void Win32CopySteps::FlushTemporary() {
@@ -170,15 +154,15 @@ void Win32CopySteps::ReplaceDestination(bool read_only) {
     temporary_.clear();
 }
 
-FileTime Win32CopySteps::DestinationTime() {
+DateTime Win32CopySteps::DestinationTime() {
     const auto entry = QueryEntry(kOperation, Texts()[1], to_);
     if (!entry) {
         FailWith(ERROR_FILE_NOT_FOUND);
     }
-    return ToFileTime(entry->ftLastWriteTime);
+    return ToDateTime(entry->ftLastWriteTime);
 }
 
-void Win32CopySteps::SetDestinationTime(FileTime time) {
+void Win32CopySteps::SetDestinationTime(DateTime time) {
     UniqueHandle file(CreateFileW(to_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     const FILETIME wanted = ToFiletime(time);

@@ -18,19 +18,19 @@ class Win32CopySteps : public CopySteps {
 public:
     Win32CopySteps(const std::string& source, const std::string& destination);
 
-    EntryKind Destination() override;
+    AtDestination Destination() override;
     [[noreturn]] void Refuse(CopyRefusal refusal) override;
-    FileTime OpenSource() override;
+    DateTime OpenSource() override;
     std::size_t ReadSource(std::span<char> buffer) override;
     void CreateTemporary() override;
     void WriteTemporary(std::span<const char> bytes) override;
-    FileTime SetTemporaryTime(FileTime time) override;
+    DateTime SetTemporaryTime(DateTime time) override;
     void FlushTemporary() override;
     void OpenReadBack() override;
     std::size_t ReadBack(std::span<char> buffer) override;
     void ReplaceDestination(bool read_only) override;
-    FileTime DestinationTime() override;
-    void SetDestinationTime(FileTime time) override;
+    DateTime DestinationTime() override;
+    void SetDestinationTime(DateTime time) override;
     void FlushDestination() override;
     void RemoveTemporary() noexcept override;
 

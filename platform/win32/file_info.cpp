@@ -21,16 +21,20 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> QueryEntry(const char* operation, const
     ThrowError(operation, {path}, error);
 }
 
+// FILETIME counts 100 ns steps from 1601-01-01, DateTime nanoseconds from
+// 1970-01-01.
+constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+
 DateTime ToDateTime(const FILETIME& time) {
-    // FILETIME counts 100 ns steps from 1601-01-01; the system clock counts
-    // from 1970-01-01.
-    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-    const std::int64_t ticks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                  time.dwLowDateTime) -
-        kTicksFrom1601To1970;
-    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
-    return DateTime(std::chrono::duration_cast<DateTime::duration>(Ticks(ticks)));
+    const auto ticks = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    return DateTime(std::chrono::nanoseconds((ticks - kTicksFrom1601To1970) * 100));
+}
+
+FILETIME ToFiletime(DateTime time) {
+    const auto ticks =
+        static_cast<std::uint64_t>(time.time_since_epoch().count() / 100 + kTicksFrom1601To1970);
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 DateTime FileModifiedTimeOf(const char* operation, const std::string& path) {

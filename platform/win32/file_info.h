@@ -21,7 +21,9 @@ inline bool IsFolder(const WIN32_FILE_ATTRIBUTE_DATA& data) {
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A FILETIME as a DateTime, and back (to its 100 ns steps).
 DateTime ToDateTime(const FILETIME& time);
+FILETIME ToFiletime(DateTime time);
 
 // The entry of an existing file; PlatformError when there is none or it is
 // a folder.

@@ -63,9 +63,9 @@ public:
     std::map<std::string, std::string> Entries(const std::string& folder) override {
         return linux_test::Entries(Native(folder), false);
     }
-    FileTime Modified(const std::string& path) override {
+    DateTime Modified(const std::string& path) override {
         const timespec time = linux_test::ModifiedOf(Native(path));
-        return FileTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
+        return DateTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
     }
     bool KeepsOddSeconds() override { return !linux_test::OnFat(drive_); }
     // The folder's native path: in the case it was made with, unless FAT

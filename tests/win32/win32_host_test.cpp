@@ -47,8 +47,8 @@ public:
     std::map<std::string, std::string> Entries(const std::string& folder) override {
         return velno::win32::testing::Entries(folder, false);
     }
-    FileTime Modified(const std::string& path) override {
-        return FileTime(std::chrono::nanoseconds(velno::win32::testing::ModifiedNanoseconds(path)));
+    DateTime Modified(const std::string& path) override {
+        return DateTime(std::chrono::nanoseconds(velno::win32::testing::ModifiedNanoseconds(path)));
     }
     bool KeepsOddSeconds() override { return true; }  // E: is a folder of the Linux host
     std::string FolderPath(const std::string& asked, const std::string&) override { return asked; }
