@@ -64,11 +64,11 @@ public:
             std::filesystem::create_directories(store_ + "/" + folder);
         }
         for (const auto& file : seed.instrument) {
-            WriteFile(store_ + "/" + file.path, file.content, {file.seconds, 0});
+            WriteFile(store_ + "/" + file.path, file.content, file.seconds);
         }
         std::filesystem::remove_all(temp_ / "app");
         for (const auto& file : seed.staging) {
-            WriteFile(temp_ / ("app/" + file.path), file.content, {file.seconds, 0});
+            WriteFile(temp_ / ("app/" + file.path), file.content, file.seconds);
         }
         WriteFile(temp_ / "mountinfo", "50 1 " + DeviceNumbers(store_) + " / " + mount_point_ +
                                            " rw - vfat " + temp_ / "label.img" + " rw\n");

@@ -33,7 +33,7 @@ protected:
         user_.AnswerAlways(platform::Answer::kOk);
         // The staging folder next to the program, on the user's own disk.
         for (const auto& file : fault_test::TypicalUpdate().staging) {
-            WriteFile(app_ / file.path, file.content, {file.seconds, 0});
+            WriteFile(app_ / file.path, file.content, file.seconds);
         }
     }
 
@@ -42,7 +42,7 @@ protected:
     // and the system one are no ordinary files.
     void PrepareInstrument() {
         for (const auto& file : fault_test::TypicalUpdate().instrument) {
-            WriteFile(mount_ + "/" + file.path, file.content, {file.seconds, 0});
+            WriteFile(mount_ + "/" + file.path, file.content, file.seconds);
         }
         const std::pair<const char*, unsigned> attributes[] = {{"/system/data/upd.bin", ATTR_RO},
                                                                {"/Veln4hid.mem", ATTR_HIDDEN},
@@ -50,7 +50,7 @@ protected:
                                                                {"/system", ATTR_HIDDEN | ATTR_SYS}};
         for (const auto& [path, bits] : attributes) {
             if (!std::filesystem::exists(mount_ + path)) {
-                WriteFile(mount_ + path, path, {1'622'505'600, 0});
+                WriteFile(mount_ + path, path, 1'622'505'600);
             }
             SetFatAttributes(mount_ + path, bits);
         }
@@ -109,7 +109,7 @@ TEST_F(KernelFat, SysImmutableEndsTheRunBeforeAnythingChanges) {
 // The staged file lies in the guest's memory, so only a read-back of the
 // copy from the device reads the disk's sectors.
 TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
-    WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), {kStagedSeconds, 0});
+    WriteFile(app_ / "mtmp/big.bin", std::string(std::size_t{4} << 20, 'v'), kStagedSeconds);
     ASSERT_TRUE(fake::DriveAt(host_, mount_));  // a drive's path is one the host then accepts
     const auto sectors_read = [] {
         unsigned long long reads = 0, merged = 0, sectors = 0;
@@ -135,7 +135,7 @@ TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
     EXPECT_EQ(free_bytes - drive->Space().free_bytes, std::uint64_t{1} << 20);
     std::filesystem::remove(mount_ + "/filler.bin");
 
-    WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), {kStagedSeconds, 0});
+    WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), kStagedSeconds);
     EXPECT_FALSE(RunUpdater());
     ASSERT_EQ(user_.messages.size(), 1u);
     EXPECT_NE(user_.messages[0].find("Nothing was changed."), std::string::npos)

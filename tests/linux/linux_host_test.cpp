@@ -19,18 +19,15 @@
 namespace velno::platform::linux_host {
 namespace {
 
-using linux_test::HaveProgram;
-using linux_test::Shell;
-using linux_test::TempFolder;
-using linux_test::WriteFile;
+using namespace linux_test;
 
 // A host whose one drive is a folder listed in a mountinfo file of its own.
 LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
                             const std::string& app, const std::string& type = "tmpfs tmpfs") {
     std::filesystem::create_directories(drive);
     std::filesystem::create_directories(app);
-    WriteFile(temp / "mountinfo", "50 1 " + linux_test::DeviceNumbers(drive) + " / " + drive +
-                                      " rw - " + type + " rw\n");
+    WriteFile(temp / "mountinfo",
+              "50 1 " + DeviceNumbers(drive) + " / " + drive + " rw - " + type + " rw\n");
     return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
 }
 
@@ -55,7 +52,7 @@ public:
     std::string Drive() override { return drive_ + "\\scratch"; }
     std::string App() override { return app_; }
     void Write(const std::string& path, const std::string& bytes, long long seconds) override {
-        WriteFile(Native(path), bytes, {seconds, 0});
+        WriteFile(Native(path), bytes, seconds);
     }
     void MakeFolder(const std::string& path) override {
         std::filesystem::create_directories(Native(path));
@@ -63,20 +60,15 @@ public:
     std::map<std::string, std::string> Entries(const std::string& folder) override {
         return linux_test::Entries(Native(folder), false);
     }
-    DateTime Modified(const std::string& path) override {
-        const timespec time = linux_test::ModifiedOf(Native(path));
-        return DateTime(std::chrono::seconds(time.tv_sec) + std::chrono::nanoseconds(time.tv_nsec));
-    }
-    bool KeepsOddSeconds() override { return !linux_test::OnFat(drive_); }
+    DateTime Modified(const std::string& path) override { return ModifiedOf(Native(path)); }
+    bool KeepsOddSeconds() override { return !OnFat(drive_); }
     // The folder's native path: in the case it was made with, unless FAT
     // finds the name as asked.
     std::string FolderPath(const std::string& asked, const std::string& made) override {
-        return Native(linux_test::OnFat(drive_) ? asked : made);
+        return Native(OnFat(drive_) ? asked : made);
     }
-    unsigned HeldAttributes() override { return linux_test::OnFat(drive_) ? 7u : 1u; }
-    unsigned Attributes(const std::string& path) override {
-        return linux_test::FatAttributes(Native(path));
-    }
+    unsigned HeldAttributes() override { return OnFat(drive_) ? 7u : 1u; }
+    unsigned Attributes(const std::string& path) override { return FatAttributes(Native(path)); }
     std::uint64_t Capacity() override { return std::filesystem::space(drive_).capacity; }
     std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
                                           const std::string& destination) override {
@@ -158,7 +150,7 @@ TEST(LinuxFileSystem, FollowsSymbolicLinks) {
     LinuxPlatform host(OptionsFor(temp, temp / "drive", temp / "app"));
     const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
     const std::string app = host.GetRuntime().ApplicationFolder();
-    WriteFile(temp / "real.bin", "12345", {1'600'000'000, 0});
+    WriteFile(temp / "real.bin", "12345", 1'600'000'000);
     std::error_code no_links;
     std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin", no_links);
     if (no_links) {
@@ -191,8 +183,8 @@ TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
         std::string mountinfo;
         std::istringstream sources(c.sources);
         for (std::string source; sources >> source;) {
-            mountinfo += "50 1 " + linux_test::DeviceNumbers(temp / "drive") + " / " +
-                         (temp / "drive") + " rw - vfat " + source + " rw\n";
+            mountinfo += "50 1 " + DeviceNumbers(temp / "drive") + " / " + (temp / "drive") +
+                         " rw - vfat " + source + " rw\n";
         }
         WriteFile(temp / "mountinfo", mountinfo);
         std::string asked;

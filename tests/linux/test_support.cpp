@@ -39,13 +39,25 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-void WriteFile(const std::string& path, const std::string& content, timespec modified) {
+namespace {
+
+// "content@seconds[.nanoseconds]", as Entries() describes a file.
+std::string Described(const std::string& file) {
+    const auto time = ModifiedOf(file).time_since_epoch();
+    const auto fraction = (time % std::chrono::seconds(1)).count();
+    return ReadFile(file) + "@" + std::to_string(time / std::chrono::seconds(1)) +
+           (fraction ? "." + std::to_string(fraction) : "");
+}
+
+}  // namespace
+
+void WriteFile(const std::string& path, const std::string& content, long long seconds) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    const timespec times[2] = {modified, modified};
-    if ((modified.tv_sec != 0 || modified.tv_nsec != 0) &&
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        throw std::runtime_error("utimensat failed on " + path);
+    if (seconds != 0) {
+        std::filesystem::last_write_time(
+            path,
+            std::chrono::file_clock::from_sys(platform::DateTime(std::chrono::seconds(seconds))));
     }
 }
 
@@ -55,23 +67,16 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-timespec ModifiedOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        throw std::runtime_error("stat failed on " + path);
-    }
-    return info.st_mtim;
+platform::DateTime ModifiedOf(const std::string& path) {
+    return std::chrono::file_clock::to_sys(std::filesystem::last_write_time(path));
 }
 
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
     std::map<std::string, std::string> entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string path = entry.path().string();
-        const timespec time = ModifiedOf(path);
         entries[path.substr(folder.size() + 1) + (entry.is_directory() ? "/" : "")] =
-            (entry.is_directory() ? ""
-                                  : ReadFile(path) + "@" + std::to_string(time.tv_sec) +
-                                        (time.tv_nsec ? "." + std::to_string(time.tv_nsec) : "")) +
+            (entry.is_directory() ? "" : Described(path)) +
             (attributes ? "#" + std::to_string(FatAttributes(path)) : "");
     }
     return entries;
@@ -94,9 +99,7 @@ std::map<std::string, std::string> ImageEntries(const std::string& image) {
     for (auto& [path, entry] : entries) {
         const std::string file = out / path;
         if (!path.ends_with("/")) {
-            entry = std::filesystem::exists(file)
-                        ? ReadFile(file) + "@" + std::to_string(ModifiedOf(file).tv_sec)
-                        : "unreadable";
+            entry = std::filesystem::exists(file) ? Described(file) : "unreadable";
         }
     }
     return entries;

@@ -2,10 +2,11 @@
 
 // Real temporary folders and files for the Linux host's tests.
 
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
+
+#include "platform/contract.h"
 
 namespace velno::linux_test {
 
@@ -25,10 +26,11 @@ private:
     std::string path_;
 };
 
-// Writes the file (creating its folders) and gives it the modification time.
-void WriteFile(const std::string& path, const std::string& content, timespec modified = {0, 0});
+// Writes the file (creating its folders) and gives it the modification time
+// in seconds since 1970 (0: now).
+void WriteFile(const std::string& path, const std::string& content, long long seconds = 0);
 std::string ReadFile(const std::string& path);
-timespec ModifiedOf(const std::string& path);
+platform::DateTime ModifiedOf(const std::string& path);
 // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
 // "content@seconds[.nanoseconds]" for a file, with "#" and the attributes
 // below after each where asked.
