@@ -1,9 +1,8 @@
-// The whole updater through the Linux host on a FAT32 volume mounted by the
-// kernel's vfat driver with a desktop's options, run as the volume's
-// ordinary owner. It runs inside the VM of scripts/vfat/run-in-vm.sh, which
-// names the mount point in VELNO_VFAT_MOUNT and checks the volume with
-// fsck.fat -n afterwards.
+// The whole updater through the Linux host on the kernel's FAT driver, as the
+// volume's ordinary owner, in the VM of scripts/vfat/run-in-vm.sh (which
+// names the mount point in VELNO_VFAT_MOUNT and runs fsck.fat -n afterwards).
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <linux/msdos_fs.h>
 
@@ -19,6 +18,8 @@
 
 namespace velno::linux_test {
 namespace {
+
+using ::testing::HasSubstr;
 
 constexpr time_t kStagedSeconds = 1'683'368'431;
 
@@ -37,25 +38,6 @@ protected:
         }
     }
 
-    // The instrument before the update, with a hidden, system \system, a
-    // read-only file to replace, and images in the root of which the hidden
-    // and the system one are no ordinary files.
-    void PrepareInstrument() {
-        for (const auto& file : fault_test::TypicalUpdate().instrument) {
-            WriteFile(mount_ + "/" + file.path, file.content, file.seconds);
-        }
-        const std::pair<const char*, unsigned> attributes[] = {{"/system/data/upd.bin", ATTR_RO},
-                                                               {"/Veln4hid.mem", ATTR_HIDDEN},
-                                                               {"/Veln4sys.mem", ATTR_SYS},
-                                                               {"/system", ATTR_HIDDEN | ATTR_SYS}};
-        for (const auto& [path, bits] : attributes) {
-            if (!std::filesystem::exists(mount_ + path)) {
-                WriteFile(mount_ + path, path, 1'622'505'600);
-            }
-            SetFatAttributes(mount_ + path, bits);
-        }
-    }
-
     fault_test::Tree Volume() const { return Entries(mount_, true); }
 
     // Detection and the press of "Start Updating"; true when both completed.
@@ -63,6 +45,15 @@ protected:
         app::Form1 form(host_, user_, view_);
         return fake::DetectAndStart(
             form, user_, [&form, this] { return form.Instrument().drive_path == mount_; });
+    }
+
+    // A run of the prepared instrument that ends, with the one message, before any change.
+    void ExpectRefusedWithoutChange(const ::testing::Matcher<std::string>& message) {
+        const auto before = Volume();
+        ASSERT_EQ(before.at("system/"), "#6") << "the instrument was not prepared";
+        EXPECT_FALSE(RunUpdater());
+        EXPECT_THAT(user_.messages, ::testing::ElementsAre(message));
+        EXPECT_EQ(Volume(), before);
     }
 
     std::string mount_;
@@ -74,8 +65,7 @@ protected:
     fake::RecordingView view_{log_};
 };
 
-// The update of the FUSE fault matrix's clean run, here with the attributes
-// a desktop's instrument has.
+// The fault matrix's typical update, with a desktop instrument's attributes.
 TEST_F(KernelFat, TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem) {
     const fault_test::Tree before = Volume();
     ASSERT_EQ(before.at("system/"), "#6") << "the instrument was not prepared";
@@ -88,22 +78,31 @@ TEST_F(KernelFat, TheOwnersUpdateEndsWithTheSystemFolderHiddenAndSystem) {
     EXPECT_TRUE(after.at("system/data/upd.bin").ends_with("#0")) << "read-only kept";
 }
 
-// The first step of the checks above and below, on the desktop's mount.
+// The first step of the checks above and below, on the desktop's mount: the
+// instrument before the update, with a hidden, system \system, a read-only
+// file to replace, and a hidden and a system image in the root.
 TEST_F(KernelFat, PrepareInstrument) {
-    PrepareInstrument();
+    for (const auto& file : fault_test::TypicalUpdate().instrument) {
+        WriteFile(mount_ + "/" + file.path, file.content, file.seconds);
+    }
+    const std::pair<const char*, unsigned> attributes[] = {{"/system/data/upd.bin", ATTR_RO},
+                                                           {"/Veln4hid.mem", ATTR_HIDDEN},
+                                                           {"/Veln4sys.mem", ATTR_SYS},
+                                                           {"/system", ATTR_HIDDEN | ATTR_SYS}};
+    for (const auto& [path, bits] : attributes) {
+        if (!std::filesystem::exists(mount_ + path)) {
+            WriteFile(mount_ + path, path, 1'622'505'600);
+        }
+        SetFatAttributes(mount_ + path, bits);
+    }
     EXPECT_EQ(FatAttributes(mount_ + "/system"), unsigned{ATTR_HIDDEN | ATTR_SYS});
 }
 
 TEST_F(KernelFat, SysImmutableEndsTheRunBeforeAnythingChanges) {
     ASSERT_EQ(Output("grep -c ' " + mount_ + " .*sys_immutable' /proc/self/mountinfo"), "1\n")
         << "the volume is not mounted with sys_immutable";
-    const auto before = Volume();
-    ASSERT_EQ(before.at("system/"), "#6") << "the instrument was not prepared";
-    EXPECT_FALSE(RunUpdater());
-    ASSERT_EQ(user_.messages.size(), 1u);
-    EXPECT_NE(user_.messages[0].find("SetAttributes"), std::string::npos) << user_.messages[0];
-    EXPECT_NE(user_.messages[0].find("sys_immutable"), std::string::npos) << user_.messages[0];
-    EXPECT_EQ(Volume(), before);
+    ExpectRefusedWithoutChange(
+        ::testing::AllOf(HasSubstr("SetAttributes"), HasSubstr("sys_immutable")));
 }
 
 // The staged file lies in the guest's memory, so only a read-back of the
@@ -126,21 +125,14 @@ TEST_F(KernelFat, ACopyIsReadBackFromTheDevice) {
 // the kernel counts the room in clusters, so a written MiB lowers it by
 // exactly that, and a run whose copies do not fit ends before any change.
 TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
-    const auto before = Volume();
-    ASSERT_EQ(before.at("system/"), "#6") << "the instrument was not prepared";
     const auto drive = fake::DriveAt(host_, mount_);
     ASSERT_TRUE(drive);
     const std::uint64_t free_bytes = drive->Space().free_bytes;
     WriteFile(mount_ + "/filler.bin", std::string(std::size_t{1} << 20, 'f'));
     EXPECT_EQ(free_bytes - drive->Space().free_bytes, std::uint64_t{1} << 20);
     std::filesystem::remove(mount_ + "/filler.bin");
-
     WriteFile(app_ / "mtmp/new.bin", std::string(free_bytes + (1 << 20), 'n'), kStagedSeconds);
-    EXPECT_FALSE(RunUpdater());
-    ASSERT_EQ(user_.messages.size(), 1u);
-    EXPECT_NE(user_.messages[0].find("Nothing was changed."), std::string::npos)
-        << user_.messages[0];
-    EXPECT_EQ(Volume(), before);
+    ExpectRefusedWithoutChange(HasSubstr("Nothing was changed."));
 }
 
 // scripts/vfat/power-cut-sweep.sh: images of the volume before the update,

@@ -84,23 +84,15 @@ std::map<std::string, std::string> Entries(const std::string& folder, bool attri
 
 std::map<std::string, std::string> ImageEntries(const std::string& image) {
     const std::string mtools = "MTOOLS_SKIP_CHECK=1 m", on = " -i '" + image + "' ";
+    const TempFolder out;
+    Shell(mtools + "copy" + on + "-s -m -n :: '" + out.path() + "' >/dev/null 2>&1");
     std::map<std::string, std::string> entries;
     std::istringstream listing(Output(mtools + "dir" + on + "-/ -b -a ::"));
-    std::string sources;  // every name of the root, hidden and system ones too
     for (std::string line; std::getline(listing, line);) {
-        const std::string path = line.substr(3);
-        if (path.find('/') == std::string::npos || path.find('/') == path.size() - 1) {
-            sources += " '::/" + path.substr(0, path.find('/')) + "'";
-        }
-        entries[path] = "";
-    }
-    const TempFolder out;
-    Shell(mtools + "copy" + on + "-s -m -n" + sources + " '" + out.path() + "' >/dev/null 2>&1");
-    for (auto& [path, entry] : entries) {
-        const std::string file = out / path;
-        if (!path.ends_with("/")) {
-            entry = std::filesystem::exists(file) ? Described(file) : "unreadable";
-        }
+        const std::string path = line.substr(3), file = out / path;
+        entries[path] = path.ends_with("/")             ? ""
+                        : std::filesystem::exists(file) ? Described(file)
+                                                        : "unreadable";
     }
     return entries;
 }
