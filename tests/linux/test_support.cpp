@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -133,15 +134,8 @@ int Shell(const std::string& command) {
 }
 
 std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-            text.append(buffer, count);
-        }
-        ::pclose(pipe);
-    }
-    return text;
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    return pipe ? ReadFile("/dev/fd/" + std::to_string(::fileno(pipe.get()))) : "";
 }
 
 bool HaveProgram(const std::string& name) {
