@@ -104,7 +104,6 @@ private:
 };
 
 TEST(LinuxFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
-    // Volumes of its own, unseen by other processes.
     if (::geteuid() != 0 || !HaveProgram("mkfs.fat") || ::unshare(CLONE_NEWNS) != 0 ||
         ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         GTEST_SKIP() << "mounting a volume in a mount namespace of its own needs root and mkfs.fat";

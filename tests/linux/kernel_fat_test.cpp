@@ -135,10 +135,9 @@ TEST_F(KernelFat, ARunThatDoesNotFitEndsBeforeAnythingChanges) {
     ExpectRefusedWithoutChange(HasSubstr("Nothing was changed."));
 }
 
-// scripts/vfat/power-cut-sweep.sh: images of the volume before the update,
-// after its clean run and as a power cut left it (mounted here). Every file is
-// old or new, as after a failed run of the fault matrix, and the next run
-// finishes the update; fsck.fat's FSCKnnnn.REC files are passed over.
+// scripts/vfat/power-cut-sweep.sh: images of the volume before the update, after
+// its clean run and as a cut left it (mounted here). Every file is old or new, and
+// the next run finishes the update; fsck.fat's FSCKnnnn.REC files are passed over.
 TEST_F(KernelFat, AfterAPowerCutEveryFileIsOldOrNewAndARunFinishesTheUpdate) {
     if (std::getenv("VELNO_CUT") == nullptr) {
         GTEST_SKIP() << "runs in scripts/vfat/power-cut-sweep.sh";

@@ -1,13 +1,11 @@
-// The Linux host: the contract's rig on real temporary folders, and what
-// only Linux has: the mount table, drive types, volumes probed on real
-// images, path roots and removal through the volume manager.
+// The Linux host: the contract's rig on real temporary folders, and what only
+// Linux has: mounts, drive types, probed images, path roots, removal.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "fake/error_of.h"
 #include "host_contract.h"
@@ -21,13 +19,18 @@ namespace {
 
 using namespace linux_test;
 
-// A host whose one drive is a folder listed in a mountinfo file of its own.
+// A host whose one drive is a folder listed in a mountinfo file of its own,
+// mounted there once for each "type source", the last on top.
 LinuxHostOptions OptionsFor(const TempFolder& temp, const std::string& drive,
-                            const std::string& app, const std::string& type = "tmpfs tmpfs") {
+                            const std::string& app,
+                            const std::vector<std::string>& mounts = {"tmpfs tmpfs"}) {
     std::filesystem::create_directories(drive);
     std::filesystem::create_directories(app);
-    WriteFile(temp / "mountinfo",
-              "50 1 " + DeviceNumbers(drive) + " / " + drive + " rw - " + type + " rw\n");
+    std::string mountinfo;
+    for (const std::string& mount : mounts) {
+        mountinfo += "50 1 " + DeviceNumbers(drive) + " / " + drive + " rw - " + mount + " rw\n";
+    }
+    WriteFile(temp / "mountinfo", mountinfo);
     return {.application_folder = app, .drive_sources = {.mountinfo_path = temp / "mountinfo"}};
 }
 
@@ -169,34 +172,26 @@ TEST(LinuxFileSystem, FollowsSymbolicLinks) {
 // its answer is the result; the last mount on the drive's point counts.
 TEST(LinuxRemoval, HandsTheDrivesBlockDeviceToTheVolumeManager) {
     const struct {
-        const char* sources;  // of the mounts on the drive's point, in order
+        std::vector<std::string> mounts;
         bool answer;
         bool removed;
         const char* asked;
-    } cases[] = {{"/dev/sdz1", true, true, "/dev/sdz1"},
-                 {"/dev/sdz1", false, false, "/dev/sdz1"},
-                 {"/dev/sdy1 /dev/sdz1", true, true, "/dev/sdz1"},
-                 {"/dev/sdz1 /tmp/velno.img", true, false, ""}};
+    } cases[] = {{{"vfat /dev/sdz1"}, true, true, "/dev/sdz1"},
+                 {{"vfat /dev/sdz1"}, false, false, "/dev/sdz1"},
+                 {{"vfat /dev/sdy1", "vfat /dev/sdz1"}, true, true, "/dev/sdz1"},
+                 {{"vfat /dev/sdz1", "vfat /tmp/velno.img"}, true, false, ""}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.mounts.back() + (c.answer ? ", removal agreed" : ", removal refused"));
         TempFolder temp;
-        std::filesystem::create_directories(temp / "drive");
-        std::string mountinfo;
-        std::istringstream sources(c.sources);
-        for (std::string source; sources >> source;) {
-            mountinfo += "50 1 " + DeviceNumbers(temp / "drive") + " / " + (temp / "drive") +
-                         " rw - vfat " + source + " rw\n";
-        }
-        WriteFile(temp / "mountinfo", mountinfo);
         std::string asked;
-        LinuxPlatform host({.application_folder = temp.path(),
-                            .drive_sources = {.mountinfo_path = temp / "mountinfo"},
-                            .remove_device = [&](const std::string& device) {
-                                asked = device;
-                                return c.answer;
-                            }});
-        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(FirstDrive(host)->Path(), {}), c.removed)
-            << c.sources;
-        EXPECT_EQ(asked, c.asked) << c.sources;
+        LinuxHostOptions options = OptionsFor(temp, temp / "drive", temp.path(), c.mounts);
+        options.remove_device = [&](const std::string& device) {
+            asked = device;
+            return c.answer;
+        };
+        LinuxPlatform host(options);
+        EXPECT_EQ(host.GetRuntime().PrepareForRemoval(FirstDrive(host)->Path(), {}), c.removed);
+        EXPECT_EQ(asked, c.asked);
         EXPECT_FALSE(host.GetRuntime().PrepareForRemoval("/", {})) << "a path on no drive";
     }
 }
@@ -308,7 +303,7 @@ TEST(ImageProbe, ReadsLabelVersionAndSerialOrGivesTheKernelsName) {
         }
         ASSERT_EQ(Shell(make.replace(make.find("IMG"), 3, image) + " >/dev/null 2>&1"), 0);
         LinuxHostOptions options =
-            OptionsFor(folder, folder.path(), folder.path(), c.kernel_type + (" " + image));
+            OptionsFor(folder, folder.path(), folder.path(), {c.kernel_type + (" " + image)});
         options.drive_sources.sysfs_root = folder / "nosys";
         LinuxPlatform host(options);
         const auto drive = FirstDrive(host);

@@ -10,9 +10,8 @@
 
 namespace velno::linux_test {
 
-// A fresh folder below the parent (by default the temporary folder, which
-// TMPDIR may put on the volume under test), removed with all it holds when
-// the object goes.
+// A fresh folder below the parent (by default the temporary folder, which TMPDIR
+// may put on the volume under test), removed with all it holds at the end.
 class TempFolder {
 public:
     explicit TempFolder(const std::string& parent = "");
@@ -31,9 +30,8 @@ private:
 void WriteFile(const std::string& path, const std::string& content, long long seconds = 0);
 std::string ReadFile(const std::string& path);
 platform::DateTime ModifiedOf(const std::string& path);
-// Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
-// "content@seconds[.nanoseconds]" for a file, with "#" and the attributes
-// below after each where asked.
+// Every entry below the folder: "a/b/" -> "" for a folder, "a/b" -> "content@
+// seconds[.nanoseconds]" for a file, "#" and FatAttributes() after each if asked.
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
 // The same of a FAT image, without attributes, as mtools reads it without
 // mounting; a file mtools cannot read is "unreadable".
@@ -47,9 +45,8 @@ bool OnFat(const std::string& path);
 // "major:minor" of the file system that holds the path, as mountinfo lists it.
 std::string DeviceNumbers(const std::string& path);
 
-// Runs a shell command; returns its exit status, or -1 when it did not exit.
+// A shell command's exit status (-1: it did not exit), or its standard output.
 int Shell(const std::string& command);
-// Runs a shell command and returns what it wrote to standard output.
 std::string Output(const std::string& command);
 bool HaveProgram(const std::string& name);
 
