@@ -135,7 +135,7 @@ int Shell(const std::string& command) {
 
 std::string Output(const std::string& command) {
     const std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    return pipe ? ReadFile("/dev/fd/" + std::to_string(::fileno(pipe.get()))) : "";
+    return pipe ? ReadFile("/proc/self/fd/" + std::to_string(::fileno(pipe.get()))) : "";
 }
 
 bool HaveProgram(const std::string& name) {
