@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <map>
 #include <set>
@@ -57,23 +58,20 @@ protected:
 TEST_F(HostContract, NamesAreFoundIgnoringCaseByKindAndNeverAboveTheRoot) {
     rig_->Write(Drive("\\System\\Init\\StartUp.INI"), "x", 1'600'000'000);
     const std::string name = fs_->GetFileName(Drive());
-    const struct {
-        std::string path;
-        bool file;
-        bool folder;
-    } cases[] = {
-        {"\\system\\init\\startup.ini", true, false},
-        {"\\SYSTEM/INIT", false, true},
+    // What the path names: a file, a folder or nothing.
+    const std::pair<std::string, char> cases[] = {
+        {"\\system\\init\\startup.ini", 'f'},
+        {"\\SYSTEM/INIT", 'd'},
         // Trailing blanks and dots are dropped from each name, as Windows does.
-        {"\\system. \\init \\startup.ini. ", true, false},
-        {"\\system\\init\\startup.ini\\x", false, false},
-        {"\\nothing\\startup.ini", false, false},
+        {"\\system. \\init \\startup.ini. ", 'f'},
+        {"\\system\\init\\startup.ini\\x", '-'},
+        {"\\nothing\\startup.ini", '-'},
         // ".." never climbs above the drive's root.
-        {"\\..\\..\\..\\..\\" + name + "\\system\\..\\SYSTEM\\init", false, true},
+        {"\\..\\..\\..\\..\\" + name + "\\system\\..\\SYSTEM\\init", 'd'},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fs_->FileExists(Drive(c.path)), c.file) << c.path.substr(0, 80);
-        EXPECT_EQ(fs_->FolderExists(Drive(c.path)), c.folder) << c.path.substr(0, 80);
+    for (const auto& [path, kind] : cases) {
+        EXPECT_EQ(fs_->FileExists(Drive(path)), kind == 'f') << path.substr(0, 80);
+        EXPECT_EQ(fs_->FolderExists(Drive(path)), kind == 'd') << path.substr(0, 80);
     }
     EXPECT_FALSE(fs_->FileExists(Drive("\\" + std::string(65536, 'a'))));  // a 64 KiB list line
     // New names go into the existing folder of other case, below the root.
@@ -106,11 +104,8 @@ TEST_F(HostContract, RefusalsNameTheirOperationAndPathsAndChangeNothing) {
         {"GetFolder", [&](auto& p) { fs_->GetFolder(p[0]); }},
         {"OpenTextInput", [&](auto& p) { Runtime().OpenTextInput(p[0]); }},
         {"ReadLine", [&](auto&) { Runtime().ReadLine(); }}};
-    const struct {
-        const char* operation;
-        Paths paths;  // below the scratch folder
-        const char* message;
-    } refused[] = {
+    // The operation, its paths below the scratch folder, part of the system's message.
+    const std::tuple<const char*, Paths, const char*> refused[] = {
         {"CreateFolder", {"\\a\\b"}, ON_HOST("No such file", "03")},
         {"CreateFolder", {"\\FOLDER"}, ON_HOST("File exists", "B7")},
         {"DeleteFile", {"\\RO.BIN"}, ON_HOST("Permission denied", "05")},  // without force
@@ -132,13 +127,12 @@ TEST_F(HostContract, RefusalsNameTheirOperationAndPathsAndChangeNothing) {
         {"OpenTextInput", {std::string("\\ro.bin\0x", 9)}, ON_HOST("Invalid argument", "7B")},
         {"ReadLine", {}, "No file is open"},
     };
-    for (const auto& r : refused) {
-        Paths paths = r.paths;
+    for (auto [operation, paths, message] : refused) {
         for (std::string& path : paths) path = Drive(path);
-        const auto error = velno::testing::ErrorOf([&] { calls.at(r.operation)(paths); });
-        EXPECT_EQ(error.Operation(), r.operation);
-        EXPECT_EQ(error.Paths(), paths) << r.operation;
-        EXPECT_NE(error.SystemMessage().find(r.message), std::string::npos) << error.what();
+        const auto error = velno::testing::ErrorOf([&] { calls.at(operation)(paths); });
+        EXPECT_EQ(error.Operation(), operation);
+        EXPECT_EQ(error.Paths(), paths) << operation;
+        EXPECT_NE(error.SystemMessage().find(message), std::string::npos) << error.what();
     }
     EXPECT_EQ(Snapshot(Drive()), before);
     EXPECT_EQ(Runtime().GetAttributes(Drive("\\ro.bin")), kAttrReadOnly);
@@ -157,15 +151,14 @@ TEST_F(HostContract, AttributesAreTheOnesTheVolumeHolds) {
     rig_->Write(Drive("\\file.bin"), "x");
     rig_->MakeFolder(Drive("\\system"));
     const unsigned held = rig_->HeldAttributes();
-    for (const char* path : {"\\file.bin", "\\system"}) {
-        for (const unsigned bits : {kAttrReadOnly | kAttrHidden, kAttrHidden | kAttrSystem, 0u,
-                                    kAttrSystem | kAttrReadOnly}) {
-            if (path == std::string("\\system") && (bits & kAttrReadOnly) != 0) {
-                continue;  // a read-only folder means something else on Linux
-            }
-            Runtime().SetAttributes(Drive(path), bits);
-            EXPECT_EQ(Runtime().GetAttributes(Drive(path)), bits & held) << path << bits;
-            EXPECT_EQ(rig_->Attributes(Drive(path)), bits & held) << path << bits;
+    for (const unsigned bits : {kAttrReadOnly | kAttrHidden, kAttrHidden | kAttrSystem, 0u,
+                                kAttrSystem | kAttrReadOnly}) {
+        // A read-only folder means something else on Linux.
+        for (const auto& [path, set] :
+             {std::pair{"\\file.bin", bits}, {"\\system", bits & ~kAttrReadOnly}}) {
+            Runtime().SetAttributes(Drive(path), set);
+            EXPECT_EQ(Runtime().GetAttributes(Drive(path)), set & held) << path << set;
+            EXPECT_EQ(rig_->Attributes(Drive(path)), set & held) << path << set;
         }
     }
 }
@@ -231,8 +224,7 @@ TEST_F(HostContract, TheDriveReportsItsVolumesRoomAndFlushes) {
     const platform::VolumeSpace space = drive->Space();
     EXPECT_EQ(space.total_bytes, rig_->Capacity());
     EXPECT_LE(space.free_bytes, space.total_bytes);
-    EXPECT_GT(space.cluster_bytes, 0u);
-    EXPECT_EQ(space.cluster_bytes & (space.cluster_bytes - 1), 0u);
+    EXPECT_TRUE(std::has_single_bit(space.cluster_bytes)) << space.cluster_bytes;
     EXPECT_TRUE(Runtime().FlushDrive(rig_->DrivePath()));
 }
 
@@ -289,13 +281,11 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     }
     const std::string old = Snapshot(Drive());
 
-    int calls = 0;
     turns_taken = 0;
     const int interrupting_call =
         c.fault == kInterrupted ? 2 : (c.fault == kStallInterrupted ? 1 : 0);
     const auto callback = [&] {
-        ++turns_taken;
-        if (++calls == interrupting_call) {
+        if (++turns_taken == interrupting_call) {
             throw platform::PlatformError("PumpEvents", {}, "");
         }
     };
@@ -319,7 +309,7 @@ TEST_P(HostCopy, LeavesTheVerifiedCopyOrTheOldFile) {
     try {
         copy(c.fault, source, destination, c.overwrite, callback);
         EXPECT_EQ(c.error, nullptr) << "the copy did not fail";
-        EXPECT_GE(calls, c.calls);  // a slow flush adds turns
+        EXPECT_GE(turns_taken, c.calls);  // a slow flush adds turns
         // On FAT (2 s steps) the next even second after the staged time: never earlier.
         const char* time = rig_->KeepsOddSeconds() ? "@1700000001" : "@1700000002";
         EXPECT_TRUE(rig_->Entries(Drive("\\data"))[exact.substr(5)] == staged + time) << time;
