@@ -256,7 +256,8 @@ constexpr CopyCase kCopyCases[] = {
     {"MissingFolder", "none\\a.bin", 100, false, true, kNone, ON_HOST("No such file", "03"), 0},
     {"MissingSource", "data\\a.bin", kNoFile, false, true, kNone, ON_HOST("No such file", "03"), 0},
     {"Interrupted", "data\\a.bin", kChunk * 5 / 2, false, true, kInterrupted, "", 0},
-    {"ReadFailsMidCopy", "data\\a.bin", kChunk * 5 / 2, false, true, kReadFails, "output error", 0},
+    {"ReadFailsMidCopy", "data\\a.bin", kChunk * 5 / 2, false, true, kReadFails,
+     "Input/output error", 0},
     {"ReadBackDiffers", "data\\a.bin", kChunk * 5 / 2, true, true, kReadBackDiffers, "differs", 0},
     // One chunk: one call before the read-back, the others while the device stalls.
     {"DeviceStalls", "data\\a.bin", 100, false, true, kStalls, nullptr, 2},
