@@ -34,17 +34,13 @@ struct CallLog {
     std::vector<std::string> entries;
     // Index of the first entry from `from` on that starts with the text, or -1.
     long Find(const std::string& prefix, std::size_t from = 0) const {
-        for (; from < entries.size(); ++from) {
-            if (entries[from].starts_with(prefix)) {
-                return static_cast<long>(from);
-            }
-        }
-        return -1;
+        const auto found = std::find_if(entries.begin() + static_cast<long>(from), entries.end(),
+                                        [&](const auto& e) { return e.starts_with(prefix); });
+        return found == entries.end() ? -1 : found - entries.begin();
     }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
     long Count(const std::string& prefix) const {
-        return static_cast<long>(
-            std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
+        return std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); });
     }
 };
 
