@@ -272,6 +272,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         w.Stage("big.bin", std::string(3 * 1024 * 1024 + 1, 'g'), 50);
         w.PositionList(c.list);
         w.user.AnswerAlways(Answer::kOk);
+        const std::string before = w.Drive();
 
         EXPECT_EQ(w.RunToBoundary(), c.completes) << c.what;
         // The check reads the list once, and a run twice (leftovers, entries).
@@ -291,9 +292,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
                          message.find(c.what) != std::string::npos))
                 << message;
             EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical"));
-            EXPECT_EQ(w.Attributes("E:\\system"), platform::kAttrHidden | platform::kAttrSystem);
-            EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini")) << c.what;
-            EXPECT_TRUE(w.host.HasFile("E:\\Veln4main.mem")) << c.what;
+            EXPECT_EQ(w.Drive(), before) << c.what;
         }
     }
 }

@@ -111,9 +111,7 @@ public:
         return Start("FileModifiedTime", path).modified;
     }
     bool FlushDrive(const std::string& drive_path) override {
-        Begin("FlushDrive", {drive_path});
-        Lookup(drive_path);
-        return flushes;
+        return Begin("FlushDrive", {drive_path}), Lookup(drive_path), flushes;
     }
     bool PrepareForRemoval(const std::string& drive_path,
                            const platform::ChunkCallback& waiting) override {
