@@ -36,11 +36,12 @@ struct CallLog {
     long Find(const std::string& prefix, std::size_t from = 0) const {
         const auto found = std::find_if(entries.begin() + static_cast<long>(from), entries.end(),
                                         [&](const auto& e) { return e.starts_with(prefix); });
-        return found == entries.end() ? -1 : found - entries.begin();
+        return found == entries.end() ? -1 : static_cast<long>(found - entries.begin());
     }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
     long Count(const std::string& prefix) const {
-        return std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); });
+        return static_cast<long>(
+            std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
     }
 };
 
