@@ -278,7 +278,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             figures += std::string(", ") + name + " not run (" + why + ")";
             continue;
         }
-        Tally tally;
+        const Tally start = total;
         for (long n = 1; n <= clean.count; ++n) {
             rig.Reset(seed);
             Trigger trigger;
@@ -330,13 +330,12 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  the second run differs from a clean run:" + Differences(reference, last);
             }
             EXPECT_EQ(problems, "") << what;
-            ++tally.run;
-            tally.recovered += problems.empty() ? 1 : 0;
+            ++total.run;
+            total.recovered += problems.empty() ? 1 : 0;
         }
-        figures += std::string(", ") + name + " " + std::to_string(tally.recovered) + "/" +
-                   std::to_string(tally.run);
-        total.run += tally.run;
-        total.recovered += tally.recovered;
+        figures += std::string(", ") + name + " " +
+                   std::to_string(total.recovered - start.recovered) + "/" +
+                   std::to_string(total.run - start.run);
     }
     std::printf("Faults survived on %s: %d cases run, %d recovered (%ld operations%s)\n",
                 host_name.c_str(), total.run, total.recovered, clean.count, figures.c_str());
