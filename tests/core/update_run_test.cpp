@@ -87,12 +87,8 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
         ASSERT_GE(at, 0) << "missing or out of order: " << milestones.substr(from, end - from);
     }
 
-    // Images moved once into a folder created once; files named almost like
-    // them, hidden or system ones and a folder stay. New folders at every
-    // level, trimmed as Windows trims names, and ".." stopping at the root;
-    // installed files replaced by time, read-only or not; " -\keep.bin" (a
-    // blank first) an install entry whose folder is " -"; "\gone.bin" deleted;
-    // "system\data\deep" made before the staged file is looked for.
+    // Also: " -\keep.bin" (a blank first) installs into a folder " -", and
+    // "system\data\deep" is made before the staged file is looked for.
     EXPECT_EQ(
         w.Drive(),
         " -/\nb.bin=new b@50\ndeep/\ndeep\\x/\ndeep\\x\\z/\ndeep\\x\\z\\c.bin=new c@50\n"
@@ -107,25 +103,17 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
         "system\\two/\nsystem\\two\\a.bin=new "
         "a@50\nsystem\\xvelno-copy-1.tmp=stays@100\nVeln4dir.mem/\nVeln4hidden.mem=stays@100#2\n"
         "Veln4main.memo=stays@100\nVeln4system.mem=stays@100#4\nVeln5main.mem=stays@100\n");
-    EXPECT_EQ(w.log.Count("CreateFolder E:\\system\\OldRel"), 1);
-    // A new file has no time to compare; a replaced one is copied over, never
-    // deleted first: only the delete entry and each image's backup, once
-    // copied, delete.
-    EXPECT_FALSE(w.log.Contains("FileModifiedTime E:\\system\\data\\a.bin"));
+    // A replaced file is copied over, never deleted first: only the delete
+    // entry and each image's backup, once copied, delete.
     EXPECT_EQ(w.log.Count("DeleteFile"), 5);
-    EXPECT_TRUE(w.log.Contains("FileExists E:\\absent.bin"));
     EXPECT_EQ(w.user.messages,
               (std::vector<std::string>{"File missing.bin not found", "File keep.bin not found"}));
     EXPECT_TRUE(w.log.Contains("ShowMessage File missing.bin not found |OK|none"));
-    EXPECT_FALSE(w.log.Contains("CreateFolder E:\\dir"));
 }
 
-// Through the controller. Exit in the ready window ends the program at once,
-// with success. A missing position file (or a folder in its place) or, looked
-// for next, a missing system folder ends it after one critical message, with
-// failure and the instrument unchanged. Meanwhile, and while a run pumps
-// events, the window refuses to close and Exit does nothing; once the run is
-// complete only Exit or closing does anything.
+// Through the controller: Exit ends at once; a missing position file, then
+// system folder, ends after one critical message with nothing changed. While
+// a run lasts the window refuses to close; once complete, only Exit acts.
 TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
     struct Case {
         int press;
@@ -191,10 +179,8 @@ TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
     }
 }
 
-// An older or equally old saved image is replaced (read-only or not); a
-// newer one only when the user says Yes to the question. First of all the
-// system folder loses any protecting bit (16 protects nothing); it ends
-// hidden and system.
+// A newer saved image is replaced only on Yes. First the system folder loses
+// any protecting bit (16 protects nothing); it ends hidden and system.
 TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
     struct Case {
         int saved_time;
@@ -227,8 +213,6 @@ TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
         EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4main.mem"),
                   c.replaced ? "main image" : "saved");
         EXPECT_EQ(w.Content("E:\\Veln4main.mem"), c.replaced ? "<absent>" : "main image");
-        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4user.mem"), "user image");
-        EXPECT_FALSE(w.log.Contains("CreateFolder"));
         EXPECT_TRUE(w.form.Completed());
         EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), c.cleared);
         EXPECT_EQ(w.Attributes("E:\\system"), kAttrHidden | kAttrSystem);
@@ -279,6 +263,7 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         w.Stage("big.bin", std::string(3 * 1024 * 1024 + 1, 'g'), 50);
         w.PositionList(c.list);
         w.user.AnswerAlways(Answer::kOk);
+        const std::string before = w.Drive();
 
         EXPECT_EQ(w.RunToBoundary(), c.completes) << c.what;
         // The check reads the list once, and a run twice (leftovers, entries).
@@ -298,20 +283,14 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
                          message.find(c.what) != std::string::npos))
                 << message;
             EXPECT_TRUE(w.log.entries.back().ends_with("|OK|critical"));
-            EXPECT_EQ(w.Attributes("E:\\system"), platform::kAttrHidden | platform::kAttrSystem);
-            EXPECT_TRUE(w.host.HasFile("E:\\system\\init\\startup.ini")) << c.what;
-            EXPECT_TRUE(w.host.HasFile("E:\\Veln4main.mem")) << c.what;
+            EXPECT_EQ(w.Drive(), before) << c.what;
         }
     }
 }
 
-// Lines count up to the end or the first empty line; each entry pumps events
-// once (and once between the chunks of each copy) before its bar value, and
-// once more while the drive is prepared for removal. An empty list still
-// shows the bar at 0; here without start-up settings or images, so nothing
-// is asked or created, and on a drive that cannot be prepared for removal,
-// which still completes; with one entry the system refuses the flush too,
-// and the screen does not claim the data is written.
+// Each entry pumps events once (and between a copy's chunks) before its bar
+// value, once more at removal; an empty list still shows the bar at 0. The
+// drive refuses removal (still completes), with one entry the flush too.
 TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
     const std::tuple<const char*, long, std::vector<float>> cases[] = {
         {"\\a.bin\r\n\\b.bin\r\n\\c.bin", 3, {0, 0, 33, 66}},
@@ -346,7 +325,6 @@ TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
         // The room check reads the list from its start once; the pass again
         // only when there is an entry.
         EXPECT_EQ(w.log.Count("Rewind"), 1 + int{entries > 0}) << text;
-        EXPECT_TRUE(w.user.messages.empty());
         w.ExpectState(entries > 1    ? kCompleted
                       : entries == 0 ? kCompletedStillMounted
                                      : kCompletedUnflushed);

@@ -1,5 +1,6 @@
 #include "fake/fake_host.h"
 
+#include <sstream>
 #include <stdexcept>
 
 #include "app/window_description.h"
@@ -38,14 +39,16 @@ void CheckDestination(FakeHost& host, const std::string& operation, const std::s
 }
 
 // Each file takes whole clusters.
+std::uint64_t Room(const DriveSpec& drive, std::uint64_t size) {
+    return (size + drive.cluster_bytes - 1) / drive.cluster_bytes * drive.cluster_bytes;
+}
+
 std::uint64_t UsedBytes(const FakeHost& host, const DriveSpec& drive) {
-    std::uint64_t clusters = 0;
+    std::uint64_t used = 0;
     for (const auto& [key, node] : host.nodes) {
-        if (key.starts_with(drive.path) && !node.folder) {
-            clusters += (node.content.size() + drive.cluster_bytes - 1) / drive.cluster_bytes;
-        }
+        used += key.starts_with(drive.path) && !node.folder ? Room(drive, node.content.size()) : 0;
     }
-    return clusters * drive.cluster_bytes;
+    return used;
 }
 
 struct FakeFile : platform::File {
@@ -131,10 +134,8 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
                   const platform::ChunkCallback& between_chunks) override {
         const Node copy = Transfer("CopyFile", source, destination, overwrite);
         const DriveSpec& drive = *DriveOf(host, destination);  // the old file is still there
-        const std::uint64_t clusters =
-            (copy.content.size() + drive.cluster_bytes - 1) / drive.cluster_bytes;
         if (drive.capacity > 0 &&
-            UsedBytes(host, drive) + clusters * drive.cluster_bytes > drive.capacity) {
+            UsedBytes(host, drive) + Room(drive, copy.content.size()) > drive.capacity) {
             throw PlatformError("CopyFile", {source, destination}, "Not enough space.");
         }
         for (int chunk = 1; chunk < host.chunks_per_copy && between_chunks; ++chunk) {
@@ -291,11 +292,12 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    std::string name(c.name);  // appended: a concatenation here upsets mingw's -Wrestrict
+    std::ostringstream name;
+    name << c.name;
     if (c.index >= 0) {
-        name.append("(").append(std::to_string(c.index)).append(")");
+        name << "(" << c.index << ")";
     }
-    return name;
+    return name.str();
 }
 
 RecordingView::RecordingView(CallLog& log)
@@ -307,28 +309,23 @@ RecordingView::RecordingView(CallLog& log)
 }
 
 std::string Instrument::Drive(const std::string& drive) const {
-    std::string text;
+    std::ostringstream text;
     for (const auto& [key, node] : host.nodes) {
         if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
-            const auto seconds =
-                std::chrono::duration_cast<std::chrono::seconds>(node.modified - At(0));
-            // Appended piece by piece: a concatenation here upsets mingw's -Wrestrict.
-            text.append(node.path.substr(drive.size() + 1));
+            text << node.path.substr(drive.size() + 1);
             if (node.folder) {
-                text.append("/");
+                text << "/";
             } else {
-                text.append("=")
-                    .append(node.content)
-                    .append("@")
-                    .append(std::to_string(seconds.count()));
+                text << "=" << node.content << "@"
+                     << (node.modified - At(0)) / std::chrono::seconds(1);
             }
             if (node.attributes != 0) {
-                text.append("#").append(std::to_string(node.attributes));
+                text << "#" << node.attributes;
             }
-            text.append("\n");
+            text << "\n";
         }
     }
-    return text;
+    return text.str();
 }
 
 Instrument::Instrument(bool connected) {

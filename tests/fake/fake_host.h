@@ -34,12 +34,9 @@ struct CallLog {
     std::vector<std::string> entries;
     // Index of the first entry from `from` on that starts with the text, or -1.
     long Find(const std::string& prefix, std::size_t from = 0) const {
-        for (; from < entries.size(); ++from) {
-            if (entries[from].starts_with(prefix)) {
-                return static_cast<long>(from);
-            }
-        }
-        return -1;
+        const auto found = std::find_if(entries.begin() + static_cast<long>(from), entries.end(),
+                                        [&](const auto& e) { return e.starts_with(prefix); });
+        return found == entries.end() ? -1 : static_cast<long>(found - entries.begin());
     }
     bool Contains(const std::string& prefix) const { return Find(prefix) >= 0; }
     long Count(const std::string& prefix) const {
@@ -115,9 +112,7 @@ public:
         return Start("FileModifiedTime", path).modified;
     }
     bool FlushDrive(const std::string& drive_path) override {
-        Begin("FlushDrive", {drive_path});
-        Lookup(drive_path);
-        return flushes;
+        return Begin("FlushDrive", {drive_path}), Lookup(drive_path), flushes;
     }
     bool PrepareForRemoval(const std::string& drive_path,
                            const platform::ChunkCallback& waiting) override {

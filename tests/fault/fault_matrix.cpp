@@ -116,9 +116,11 @@ struct Outcome {
     std::string last_message;
 };
 
-// Detection, then "Start Updating"; only the update's operations count.
-// Nothing runs unless detection found the rig's own drive.
+// Detection, then "Start Updating" on the attached instrument; only the
+// update's operations count. Nothing runs unless detection found the rig's
+// own drive.
 Outcome RunProgram(Rig& rig, Trigger& trigger) {
+    rig.Attach();
     CountedHost host(rig.Host(), trigger, rig.ApplicationFolder());
     fake::CallLog log;
     fake::FakeUser user(log);
@@ -136,6 +138,7 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
     // The program has ended: what it left open closes, as at a process's
     // exit, so that the rig can seed the staging folder again.
     rig.Host().GetRuntime().CloseAll();
+    rig.Detach();
     return {form.Completed(), user.messages, user.messages.empty() ? "" : user.messages.back()};
 }
 
@@ -143,6 +146,15 @@ std::string Get(const Tree& tree, const std::string& path) {
     const auto found = tree.find(path);
     return found == tree.end() ? "<absent>" : found->second;
 }
+
+// An entry without its time: a move may stamp the time afresh.
+std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
+
+constexpr std::pair<Fault, const char*> kFaults[] = {
+    {Fault::kFail, "operation fails"},
+    {Fault::kVanish, "drive vanishes"},
+    {Fault::kFull, "volume full"},
+};
 
 }  // namespace
 
@@ -158,17 +170,6 @@ std::string Differences(const Tree& expected, const Tree& actual) {
     return text;
 }
 
-namespace {
-
-// An entry without its time: a move may stamp the time afresh.
-std::string Content(const std::string& entry) { return entry.substr(0, entry.rfind('@')); }
-
-}  // namespace
-
-// Entries of the instrument after a failed run that are neither as before
-// nor as a clean run leaves them, and installed entries that are gone
-// although a clean run keeps them, unless the clean run moves them there
-// and they still lie where they were (an image not yet backed up).
 std::string Losses(const Tree& before, const Tree& reference, const Tree& after) {
     std::string text;
     for (const auto& [path, entry] : after) {
@@ -192,16 +193,6 @@ std::string Losses(const Tree& before, const Tree& reference, const Tree& after)
     }
     return text;
 }
-
-namespace {
-
-constexpr std::pair<Fault, const char*> kFaults[] = {
-    {Fault::kFail, "operation fails"},
-    {Fault::kVanish, "drive vanishes"},
-    {Fault::kFull, "volume full"},
-};
-
-}  // namespace
 
 std::string UpdateProblems(const Tree& before, const Tree& after, bool keeps_odd_seconds) {
     // What the update changes is compared without what the host adds after
@@ -270,9 +261,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
     const Tree before = rig.Instrument();
     const Tree staging = rig.Staging();
     Trigger clean;
-    rig.Attach();
     const Outcome first = RunProgram(rig, clean);
-    rig.Detach();
     const Tree reference = rig.Instrument();
     if (!first.completed) {
         ADD_FAILURE() << "the fault-free run did not complete: " << first.last_message;
@@ -289,10 +278,9 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             figures += std::string(", ") + name + " not run (" + why + ")";
             continue;
         }
-        Tally tally;
+        const Tally start = total;
         for (long n = 1; n <= clean.count; ++n) {
             rig.Reset(seed);
-            rig.Attach();
             Trigger trigger;
             trigger.at = n;
             trigger.fire = [&rig, fault = fault](const std::string& op,
@@ -303,7 +291,6 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                 rig.Inject(fault);
             };
             const Outcome faulty = RunProgram(rig, trigger);
-            rig.Detach();
             const Tree after = rig.Instrument();
             const std::string what = std::string(name) + " at operation " + std::to_string(n) +
                                      " (" + trigger.operation + ")";
@@ -335,9 +322,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
             }
 
             Trigger second;
-            rig.Attach();
             const Outcome again = RunProgram(rig, second);
-            rig.Detach();
             if (!again.completed) {
                 problems += "\n  the second run failed: " + again.last_message;
             } else if (const Tree last = rig.Instrument(); last != reference) {
@@ -345,13 +330,12 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  the second run differs from a clean run:" + Differences(reference, last);
             }
             EXPECT_EQ(problems, "") << what;
-            ++tally.run;
-            tally.recovered += problems.empty() ? 1 : 0;
+            ++total.run;
+            total.recovered += problems.empty() ? 1 : 0;
         }
-        figures += std::string(", ") + name + " " + std::to_string(tally.recovered) + "/" +
-                   std::to_string(tally.run);
-        total.run += tally.run;
-        total.recovered += tally.recovered;
+        figures += std::string(", ") + name + " " +
+                   std::to_string(total.recovered - start.recovered) + "/" +
+                   std::to_string(total.run - start.run);
     }
     std::printf("Faults survived on %s: %d cases run, %d recovered (%ld operations%s)\n",
                 host_name.c_str(), total.run, total.recovered, clean.count, figures.c_str());
