@@ -1,7 +1,7 @@
 #pragma once
 
 // Files on the rig's drives through the Win32 API itself, not the code
-// under test.
+// under test. Paths take "\" or "/" between names.
 
 #include <map>
 #include <string>
@@ -13,7 +13,7 @@ namespace velno::win32::testing {
 // True when drive E: is the rig's instrument volume (label VELNO).
 bool RigDriveReady();
 // The path's extended-length form, "\\?\E:\...".
-std::wstring Wide(const std::string& path);
+std::wstring Wide(std::string path);
 // Writes the file, making its folders; seconds since 1970, 0: now.
 void WriteBytes(const std::string& path, const std::string& bytes, long long seconds = 0);
 void MakeFolders(const std::string& path);
