@@ -12,6 +12,12 @@ namespace {
 
 using app::Control;
 
+std::string TextOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return platform::win32::WideToUtf8(text);
+}
+
 // Under Wine without an X display (DISPLAY unset) no window can be created.
 class Form1WindowTest : public ::testing::Test {
 protected:
@@ -24,8 +30,8 @@ protected:
 };
 
 // The window's literal size scaled to the DPI, its fonts, tab order and bar
-// are the front end's own; its title shows that it draws the description,
-// which the core checks.
+// are the front end's own; the title and texts show that it draws the
+// description, which the core checks.
 TEST_F(Form1WindowTest, HasItsSizeFontsTabOrderAndBar) {
     Form1Window window(GetModuleHandleW(nullptr));
     const UINT dpi = window.Dpi();
@@ -33,13 +39,12 @@ TEST_F(Form1WindowTest, HasItsSizeFontsTabOrderAndBar) {
     GetClientRect(window.Handle(), &client);
     EXPECT_EQ(client.right, Scale(563, dpi));
     EXPECT_EQ(client.bottom, Scale(196, dpi));
-    wchar_t title[512] = {};
-    GetWindowTextW(window.Handle(), title, 512);
-    EXPECT_EQ(platform::win32::WideToUtf8(title), app::Form1Description().creation_title);
+    EXPECT_EQ(TextOf(window.Handle()), app::Form1Description().creation_title);
     for (const app::ControlDescription& control : app::Form1Description().controls) {
         if (control.font) {
             SCOPED_TRACE(control.name);
             const HWND handle = window.ControlHandle(control.id);
+            EXPECT_EQ(TextOf(handle), control.text);
             LOGFONTW font{};
             GetObjectW(reinterpret_cast<HFONT>(SendMessageW(handle, WM_GETFONT, 0, 0)), sizeof font,
                        &font);
