@@ -109,9 +109,8 @@ TEST(Win32Drives, TheRemovableDriveIsSeenAsOneAndMissingDrivesFail) {
     // standard user's is on Windows, and the root folder's stands in.
     EXPECT_TRUE(platform.GetRuntime().FlushDrive("C:"));
     EXPECT_PLATFORM_ERROR(platform.GetRuntime().FlushDrive("B:"), "FlushDrive", "not found");
-    // A missing drive is not ready, and reading its label fails; Wine puts
-    // no disk device behind a drive, so removal reports failure, never
-    // throwing.
+    // A missing drive is not ready and has no label; removal fails without
+    // throwing (Wine puts no disk device behind any drive).
     Win32Drive missing(L"B:\\");
     EXPECT_FALSE(missing.IsReady());
     EXPECT_THROW(missing.Space(), PlatformError);
@@ -136,9 +135,7 @@ TEST(Win32Paths, LongPathsNonAsciiNamesAndDeviceNamesWork) {
         fs->CreateFolder(deep);
     }
     ASSERT_GT(deep.size(), 300u);
-    const std::string name =
-        "\xC3\x9C"
-        "bersicht-\xE6\x97\xA5\xE6\x9C\xAC.bin";
+    const std::string name = "\xC3\x9C-\xE6\x97\xA5\xE6\x9C\xAC.bin";  // UTF-8 of 2 and 3 bytes
     rig.Write(rig.Drive() + "\\" + name, "u", 0);
     fs->CopyFile(rig.Drive() + "\\" + name, deep + "\\" + name, true, nullptr);
     fs->CopyFile(rig.Drive() + "\\" + name, rig.Drive() + "\\CON", true, nullptr);
