@@ -20,30 +20,6 @@ std::string ReadBytes(const std::string& path) {
     return bytes.str();
 }
 
-void Walk(const std::string& folder, const std::string& prefix, bool attributes,
-          std::map<std::string, std::string>& entries) {
-    WIN32_FIND_DATAW found{};
-    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
-        const std::string name = platform::win32::WideToUtf8(found.cFileName);
-        const std::string path = folder + "\\" + name;
-        const std::string bits =
-            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7)) : "";
-        if (name == "." || name == "..") {
-            continue;
-        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            entries[prefix + name + "/"] = bits;
-            Walk(path, prefix + name + "/", attributes, entries);
-        } else {
-            const long long ns = ModifiedNanoseconds(path), fraction = ns % 1'000'000'000;
-            entries[prefix + name] =
-                ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
-                (fraction ? std::string(".").append(std::to_string(fraction)) : "") + bits;
-        }
-    }
-    FindClose(find);
-}
-
 }  // namespace
 
 bool RigDriveReady() {
@@ -87,9 +63,29 @@ long long ModifiedNanoseconds(const std::string& path) {
     return (ticks - kTicksTo1970) * 100;
 }
 
-std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes,
+                                           const std::string& prefix) {
     std::map<std::string, std::string> entries;
-    Walk(folder, "", attributes, entries);
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+        const std::string name = platform::win32::WideToUtf8(found.cFileName);
+        const std::string path = folder + "\\" + name;
+        const std::string bits =
+            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7)) : "";
+        if (name == "." || name == "..") {
+            continue;
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[prefix + name + "/"] = bits;
+            entries.merge(Entries(path, attributes, prefix + name + "/"));
+        } else {
+            const long long ns = ModifiedNanoseconds(path), fraction = ns % 1'000'000'000;
+            entries[prefix + name] =
+                ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
+                (fraction ? std::string(".").append(std::to_string(fraction)) : "") + bits;
+        }
+    }
+    FindClose(find);
     return entries;
 }
 

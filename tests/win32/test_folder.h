@@ -21,8 +21,9 @@ void MakeFolders(const std::string& path);
 long long ModifiedNanoseconds(const std::string& path);
 // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
 // "content@seconds[.nanoseconds]" for a file, with "#" and the read-only,
-// hidden and system bits after each where asked.
-std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
+// hidden and system bits after each where asked; `prefix` before each path.
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes,
+                                           const std::string& prefix = "");
 // Removes a folder and everything in it but the entry `except`, read-only
 // entries included.
 void RemoveTree(const std::string& folder, const std::string& except = "");
