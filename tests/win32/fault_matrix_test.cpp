@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 #include "platform/win32/text_conversion.h"
@@ -18,25 +16,18 @@ namespace velno::win32::testing {
 namespace {
 
 using fault_test::Fault;
-using fault_test::Tree;
 
 constexpr const char* kVolumeFile = ".velno-volume";
 constexpr const char* kFiller = "E:\\filler.bin";
-
-std::string Backslashed(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 // The Unix folder behind drive E: (scripts/win32/wine-env.sh), seen through
 // Wine's drive Z:; empty outside Wine.
 std::string DriveFolder() {
     wchar_t prefix[1024] = {};
     const DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024);
-    if (length == 0 || length >= 1024) {
-        return {};
-    }
-    return "Z:" + Backslashed(platform::win32::WideToUtf8(prefix) + "/velno-drives/e");
+    return length == 0 || length >= 1024
+               ? ""
+               : "Z:" + platform::win32::WideToUtf8(prefix) + "/velno-drives/e";
 }
 
 std::string TempFolder() {
@@ -65,37 +56,31 @@ public:
         RemoveTree(app_);
         MakeFolders(app_);
         for (const std::string& folder : seed.folders) {
-            MakeFolders("E:\\" + Backslashed(folder));
+            MakeFolders("E:/" + folder);
         }
         for (const auto& file : seed.instrument) {
-            WriteBytes("E:\\" + Backslashed(file.path), file.content, file.seconds);
+            WriteBytes("E:/" + file.path, file.content, file.seconds);
         }
         for (const auto& file : seed.staging) {
-            WriteBytes(app_ + "\\" + Backslashed(file.path), file.content, file.seconds);
+            WriteBytes(app_ + "/" + file.path, file.content, file.seconds);
         }
     }
 
-    // Wine answers for a drive's volume through a service of its own, which
-    // has been seen to stop answering for a moment on a busy machine (every
-    // call for the label then fails with "Invalid function"). The drive is
-    // attached once it answers again, as a plugged-in drive is once the
-    // system has mounted it; the wait is printed so that it shows in logs.
+    // Wine's volume service has been seen to stop answering for a moment on a
+    // busy machine ("Invalid function"): the drive is attached once it answers
+    // again, as a plugged-in drive is once mounted; the wait shows in logs.
     void Attach() override {
-        const auto start = std::chrono::steady_clock::now();
-        while (!RigDriveReady()) {
-            if (gave_up_ || std::chrono::steady_clock::now() - start > std::chrono::seconds(20)) {
+        const ULONGLONG start = GetTickCount64();
+        for (; !RigDriveReady(); Sleep(50)) {
+            if (gave_up_ || GetTickCount64() - start > 20'000) {
                 ADD_FAILURE() << "drive E: does not answer with its label (error " << GetLastError()
                               << ")";
                 gave_up_ = true;
                 return;
             }
-            Sleep(50);
         }
-        if (const auto waited = std::chrono::steady_clock::now() - start;
-            waited > std::chrono::milliseconds(100)) {
-            std::printf("drive E: answered again after %lld ms\n",
-                        static_cast<long long>(
-                            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+        if (GetTickCount64() - start > 100) {
+            std::printf("drive E: answered again after %llu ms\n", GetTickCount64() - start);
         }
     }
 
@@ -111,28 +96,29 @@ public:
     // The drive's folder goes, and every path on E: is then not found; or a
     // filler takes all the room left.
     void Inject(Fault fault) override {
-        if (fault == Fault::kFull) {
-            const HANDLE file = CreateFileW(Wide(kFiller).c_str(), GENERIC_WRITE, 0, nullptr,
-                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            const std::string block(64 * 1024, 'f');
-            DWORD written = 1;
-            while (written > 0 && WriteFile(file, block.data(), static_cast<DWORD>(block.size()),
-                                            &written, nullptr)) {
-            }
-            CloseHandle(file);
+        if (fault == Fault::kVanish) {
+            vanished_ =
+                MoveFileW(Wide(DriveFolder()).c_str(), Wide(DriveFolder() + "-gone").c_str());
+            EXPECT_TRUE(vanished_) << DriveFolder();
             return;
         }
-        vanished_ = MoveFileW(Wide(DriveFolder()).c_str(), Wide(DriveFolder() + "-gone").c_str());
-        EXPECT_TRUE(vanished_) << DriveFolder();
+        const HANDLE file = CreateFileW(Wide(kFiller).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const std::string block(64 * 1024, 'f');
+        for (DWORD written = 1;
+             written > 0 &&
+             WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr);) {
+        }
+        CloseHandle(file);
     }
 
-    Tree Instrument() override {
-        Tree tree = Entries("E:", true);
+    fault_test::Tree Instrument() override {
+        fault_test::Tree tree = Entries("E:", true);
         tree.erase(kVolumeFile);
         return tree;
     }
 
-    Tree Staging() override { return Entries(app_, true); }
+    fault_test::Tree Staging() override { return Entries(app_, true); }
     platform::Platform& Host() override { return host_; }
     std::string DrivePath() override { return "E:"; }
     std::string ApplicationFolder() override { return app_; }

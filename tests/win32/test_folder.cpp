@@ -20,34 +20,6 @@ std::string ReadBytes(const std::string& path) {
     return bytes.str();
 }
 
-void Walk(const std::string& folder, const std::string& prefix, bool attributes,
-          std::map<std::string, std::string>& entries) {
-    WIN32_FIND_DATAW found{};
-    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
-        const std::string name = platform::win32::WideToUtf8(found.cFileName);
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const std::string path = folder + "\\" + name;
-        const std::string bits =
-            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7))
-                       : std::string();
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            entries[prefix + name + "/"] = bits;
-            Walk(path, prefix + name + "/", attributes, entries);
-        } else {
-            const long long ns = ModifiedNanoseconds(path);
-            entries[prefix + name] =
-                ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
-                (ns % 1'000'000'000 ? std::string(".").append(std::to_string(ns % 1'000'000'000))
-                                    : "") +
-                bits;
-        }
-    }
-    FindClose(find);
-}
-
 }  // namespace
 
 bool RigDriveReady() {
@@ -57,20 +29,21 @@ bool RigDriveReady() {
            std::wstring(label) == L"VELNO";
 }
 
-std::wstring Wide(const std::string& path) {
+std::wstring Wide(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
     return L"\\\\?\\" + platform::win32::Utf8ToWide(path);
 }
 
 void MakeFolders(const std::string& path) {
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos;
-         at = path.find('\\', at + 1)) {
+    for (std::size_t at = path.find_first_of("\\/", 3); at != std::string::npos;
+         at = path.find_first_of("\\/", at + 1)) {
         CreateDirectoryW(Wide(path.substr(0, at)).c_str(), nullptr);
     }
     CreateDirectoryW(Wide(path).c_str(), nullptr);
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes, long long seconds) {
-    MakeFolders(path.substr(0, path.rfind('\\')));
+    MakeFolders(path.substr(0, path.find_last_of("\\/")));
     const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
@@ -90,28 +63,44 @@ long long ModifiedNanoseconds(const std::string& path) {
     return (ticks - kTicksTo1970) * 100;
 }
 
-std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes,
+                                           const std::string& prefix) {
     std::map<std::string, std::string> entries;
-    Walk(folder, "", attributes, entries);
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+        const std::string name = platform::win32::WideToUtf8(found.cFileName);
+        const std::string path = folder + "\\" + name;
+        const std::string bits =
+            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7)) : "";
+        if (name == "." || name == "..") {
+            continue;
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[prefix + name + "/"] = bits;
+            entries.merge(Entries(path, attributes, prefix + name + "/"));
+        } else {
+            const long long ns = ModifiedNanoseconds(path), fraction = ns % 1'000'000'000;
+            entries[prefix + name] =
+                ReadBytes(path) + "@" + std::to_string(ns / 1'000'000'000) +
+                (fraction ? std::string(".").append(std::to_string(fraction)) : "") + bits;
+        }
+    }
+    FindClose(find);
     return entries;
 }
 
 void RemoveTree(const std::string& folder, const std::string& except) {
-    // Deepest first: a folder's entries sort after it.
-    const auto entries = Entries(folder, false);
+    // Deepest first: a folder's entries sort after it, and "" (the folder itself) first.
+    auto entries = Entries(folder, false);
+    entries.erase(except);
+    entries.emplace("", "");
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (it->first == except) {
-            continue;
-        }
-        std::string path = folder + "\\" + it->first;
-        std::replace(path.begin(), path.end(), '/', '\\');
-        const bool folder_entry = path.ends_with("\\");
-        path.resize(path.size() - (folder_entry ? 1 : 0));
-        SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        folder_entry ? RemoveDirectoryW(Wide(path).c_str()) : DeleteFileW(Wide(path).c_str());
+        const std::string path = folder + "\\" + it->first;
+        const bool is_folder = path.ends_with('/') || path.ends_with('\\');
+        const std::wstring wide = Wide(path.substr(0, path.size() - (is_folder ? 1 : 0)));
+        SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+        is_folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
     }
-    SetFileAttributesW(Wide(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(Wide(folder).c_str());
 }
 
 }  // namespace velno::win32::testing
