@@ -1,9 +1,12 @@
 #include "platform/linux/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/path_text.h"
 
 namespace velno::platform::linux_host {
 
@@ -49,6 +52,23 @@ int FlushRenamed(const std::string& native_destination, const std::string& nativ
 }
 
 int FlushFolderOf(const std::string& native) { return FlushFolder(FolderOf(native)); }
+
+int FlushNewFolder(const std::string& native_folder) {
+    const std::string marker = native_folder + (native_folder.ends_with("/") ? "" : "/") +
+                               std::string(kTemporaryCopyPrefix) + "0.tmp";
+    // Opened for reading only: the mount option "flush" writes every pending
+    // block, the parent's entry too, when a file opened for writing closes.
+    const FileDescriptor fd(
+        ::open(marker.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.valid()) {
+        return errno;
+    }
+    int error = ::futimens(fd.get(), nullptr) == 0 && ::fsync(fd.get()) == 0 ? 0 : errno;
+    if (::unlink(marker.c_str()) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
 
 FileDescriptor HoldOpen(const std::string& native) {
     return FileDescriptor(::open(native.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));

@@ -24,6 +24,17 @@ int FlushRenamed(const std::string& native_destination, const std::string& nativ
 // - right after an entry's removal, the folder that held it: its blocks are
 //   written before the freed clusters.
 int FlushFolderOf(const std::string& native);
+// - a folder just made, before its parent: its first cluster (its "." and
+//   ".." entries) and the FAT that takes it, without its entry in the parent.
+//   The kernel keeps that cluster with the parent's blocks, and a flush of the
+//   parent writes both at once, in either order; an entry that reached the
+//   device before the cluster names a folder the driver refuses ("corrupted
+//   directory", and the volume turns read-only). So an empty file is made in
+//   the new folder under a temporary copy's name (which the next run clears
+//   if a power cut leaves it), its time set and flushed, which writes the
+//   block holding its entry alone, and removed again. The new folder itself
+//   must not be flushed before its parent: that would write its entry.
+int FlushNewFolder(const std::string& native_folder);
 
 // Closes a descriptor when it goes out of scope.
 class FileDescriptor {

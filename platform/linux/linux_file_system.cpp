@@ -114,12 +114,12 @@ bool LinuxFileSystemObject::FolderExists(const std::string& path) {
 
 void LinuxFileSystemObject::CreateFolder(const std::string& path) {
     const std::string native = roots_->Resolve("CreateFolder", path);
-    // The new folder's flush writes the cluster taken for it, the parent's
-    // then its entry naming that cluster (docs/safety.md).
+    // The new folder's cluster and the FAT that takes it reach the device
+    // first, the parent's entry naming that cluster after (docs/safety.md).
     if (::mkdir(native.c_str(), 0777) != 0) {
         ThrowSystemError("CreateFolder", {path}, errno);
     }
-    int error = FlushFolder(native);
+    int error = FlushNewFolder(native);
     error = error != 0 ? error : FlushFolderOf(native);
     if (error != 0) {
         ThrowSystemError("CreateFolder", {path}, error);

@@ -9,7 +9,7 @@
 #  2. the typical update runs on a copy of it as the desktop's user
 #     (KernelFat.TheOwnersUpdate..., which checks the clean run's outcome)
 #     while qemu's blklogwrites driver records every write to the disk, and
-#     every flush, in the order the device acknowledged them;
+#     every flush, in the order the guest's kernel issued them;
 #  3. replay-log.c writes the first N entries of that log onto a copy of the
 #     volume before: the volume as a power cut after the device acknowledged
 #     them leaves it. Each such cut is judged as it is, which the instrument

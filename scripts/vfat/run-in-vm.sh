@@ -15,8 +15,10 @@
 #
 # VELNO_VM_IMAGE names the image to use instead of a fresh one (created there
 # when missing, kept afterwards); VELNO_VM_LOG a file that then receives
-# every block write to it with its flushes, in order, in the log format of
-# the kernel's dm-log-writes (qemu's blklogwrites); VELNO_VM_DISKS more
+# every block write to it with its flushes, in the order the guest's kernel
+# issued them, in the log format of the kernel's dm-log-writes (qemu's
+# blklogwrites; without request merging, which would sort writes that arrive
+# together by sector, at random with the host's load); VELNO_VM_DISKS more
 # image files, attached read-only as /dev/vdb, /dev/vdc... in that order.
 #
 # The exit status is the first failing command's (0 when all passed and the
@@ -133,7 +135,7 @@ if [ -n "${VELNO_VM_LOG:-}" ]; then
   disks=(-blockdev "driver=file,filename=$image,node-name=volume"
     -blockdev "driver=file,filename=$VELNO_VM_LOG,node-name=log"
     -blockdev "driver=blklogwrites,node-name=logged,file=volume,log=log,log-sector-size=512"
-    -device "virtio-blk-pci,drive=logged,write-cache=on")
+    -device "virtio-blk-pci,drive=logged,write-cache=on,request-merging=off")
 fi
 for disk in ${VELNO_VM_DISKS:-}; do
   disks+=(-drive "file=$disk,format=raw,if=virtio,readonly=on")
