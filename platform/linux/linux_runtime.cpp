@@ -22,10 +22,8 @@ std::string ExecutableFolder() {
     if (length <= 0) {
         ThrowSystemError("ApplicationFolder", {"/proc/self/exe"}, errno);
     }
-    const std::string executable(buffer, static_cast<std::size_t>(length));
-    const std::size_t slash = executable.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/")
-                                                    : executable.substr(0, slash);
+    // The link always names an absolute path.
+    return FolderOf(std::string(buffer, static_cast<std::size_t>(length)));
 }
 
 LinuxRuntime::LinuxRuntime(std::shared_ptr<PathRoots> roots, std::string application_folder,
