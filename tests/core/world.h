@@ -29,11 +29,6 @@ struct World : fake::Instrument {
         Detect();
         form.DispatchCommand(0);
     }
-    // The same, with every failure stopped at the event boundary; false when
-    // the program ended.
-    bool RunToBoundary() { return fake::DetectAndStart(form, user); }
-
-    unsigned Attributes(const std::string& path) const { return host.Find(path)->attributes; }
 
     void ExpectState(const WindowState& state) const {
         for (const app::ControlDescription& c : app::Form1Description().controls) {

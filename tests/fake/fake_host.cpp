@@ -17,12 +17,9 @@ std::string ParentKey(const std::string& key) {
 }
 
 const DriveSpec* DriveOf(const FakeHost& host, const std::string& path) {
-    for (const DriveSpec& drive : host.drives) {
-        if (Key(path.substr(0, 2)).starts_with(drive.path)) {
-            return &drive;
-        }
-    }
-    return nullptr;
+    const auto drive =
+        std::ranges::find(host.drives, platform::FoldCase(path.substr(0, 2)), &DriveSpec::path);
+    return drive == host.drives.end() ? nullptr : &*drive;
 }
 
 // The destination must be free (or, with overwrite, a file) below an
@@ -199,14 +196,11 @@ void FakeHost::AddDrive(DriveSpec spec) {
 
 void FakeHost::AddFolder(const std::string& path, unsigned attributes) {
     const std::string resolved = Resolve(path);
-    for (std::size_t end = 2;; end = resolved.find('\\', end + 1)) {
-        const std::string above = resolved.substr(0, std::max<std::size_t>(end, 3));
-        nodes.try_emplace(Key(above), Node{.path = above, .folder = true});
-        if (end == std::string::npos) {
-            break;
-        }
+    if (resolved.size() > 3 && Find(ParentKey(resolved)) == nullptr) {
+        AddFolder(ParentKey(resolved));
     }
-    nodes.at(Key(resolved)).attributes = attributes;
+    nodes.try_emplace(Key(resolved), Node{.path = resolved, .folder = true})
+        .first->second.attributes = attributes;
 }
 
 void FakeHost::AddFile(const std::string& path, std::string content, DateTime modified,
@@ -292,12 +286,7 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    std::ostringstream name;
-    name << c.name;
-    if (c.index >= 0) {
-        name << "(" << c.index << ")";
-    }
-    return name.str();
+    return std::string(c.name) + (c.index >= 0 ? "(" + std::to_string(c.index) + ")" : "");
 }
 
 RecordingView::RecordingView(CallLog& log)
@@ -328,15 +317,30 @@ std::string Instrument::Drive(const std::string& drive) const {
     return text.str();
 }
 
+void Instrument::Add(const std::string& tree, const std::string& folder) {
+    std::istringstream lines(tree);
+    for (std::string line; std::getline(lines, line);) {
+        line += line.find('#') == std::string::npos ? "#0" : "";
+        const std::size_t hash = line.find('#'), equals = line.find('='),
+                          at = line.rfind('@', hash);
+        const auto attributes = static_cast<unsigned>(std::stoul(line.substr(hash + 1)));
+        const std::string path = folder + "\\" + line.substr(0, std::min(equals, hash));
+        if (path.ends_with('/')) {
+            host.AddFolder(path.substr(0, path.size() - 1), attributes);
+        } else {
+            host.AddFile(path, line.substr(equals + 1, at - equals - 1),
+                         At(std::stoi(line.substr(at + 1))), attributes);
+        }
+    }
+}
+
 Instrument::Instrument(bool connected) {
     host.AddDrive({.path = "C:", .label = "SYSTEM", .file_system = "NTFS", .serial = 1});
     if (connected) {
         host.AddDrive({});
     }
-    host.AddFolder("E:\\system", platform::kAttrHidden | platform::kAttrSystem);
-    host.AddFile("E:\\system\\init\\startup.ini", "factory=no", At(10));
-    host.AddFile("E:\\Veln4main.mem", "main image", At(100));
-    host.AddFile("E:\\Veln4user.mem", "user image", At(100));
+    Add("system/#6\nsystem\\init\\startup.ini=factory=no@10\nVeln4main.mem=main image@100\n"
+        "Veln4user.mem=user image@100\n");
     host.AddFolder("C:\\Upd\\mtmp");
 }
 

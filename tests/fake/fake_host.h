@@ -230,6 +230,8 @@ struct Instrument {
     // without "E:\": "path=content@seconds" for a file, "path/" for a
     // folder, either followed by "#" and the attributes where there are any.
     std::string Drive(const std::string& drive = "E:") const;
+    // Adds the entries of such a text (no "#" in a content) below the folder.
+    void Add(const std::string& tree, const std::string& folder = "E:");
 
     CallLog log;
     FakeHost host{log};
