@@ -23,12 +23,9 @@ struct World : fake::Instrument {
     fake::RecordingView view{log};
     app::Form1 form{host, user, view};
 
-    // Detection, then a press of "Start Updating", as the window does them.
     void Detect() { form.DetectInstrument(); }
-    void Run() {
-        Detect();
-        form.DispatchCommand(0);
-    }
+    // Detection, then a press of "Start Updating", as the window does them.
+    bool Run() { return fake::DetectAndStart(form, user); }
 
     void ExpectState(const WindowState& state) const {
         for (const app::ControlDescription& c : app::Form1Description().controls) {

@@ -30,7 +30,7 @@ void CheckDestination(FakeHost& host, const std::string& operation, const std::s
     if (existing != nullptr && (existing->folder || !overwrite)) {
         throw PlatformError(operation, {path}, "File already exists.");
     }
-    if (!host.HasFolder(ParentKey(Key(path)))) {
+    if (const Node* parent = host.Find(ParentKey(Key(path))); !parent || !parent->folder) {
         throw PlatformError(operation, {path}, "Path not found.");
     }
 }
@@ -114,22 +114,11 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
         }
         host.Erase(path);
     }
-    // Logs a move or copy and checks both ends; returns the source.
-    Node Transfer(const char* operation, const std::string& source, const std::string& destination,
-                  bool overwrite) {
-        host.Begin(operation, {source, destination});
-        const Node node = host.Start(operation, source, true, false);
-        CheckDestination(host, operation, destination, overwrite);
-        return node;
-    }
-    void MoveFile(const std::string& source, const std::string& destination) override {
-        const Node node = Transfer("MoveFile", source, destination, false);
-        host.Erase(source);
-        host.AddFile(destination, node.content, node.modified, node.attributes);
-    }
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
-        const Node copy = Transfer("CopyFile", source, destination, overwrite);
+        host.Begin("CopyFile", {source, destination});
+        const Node copy = host.Start("CopyFile", source, true, false);
+        CheckDestination(host, "CopyFile", destination, overwrite);
         const DriveSpec& drive = *DriveOf(host, destination);  // the old file is still there
         if (drive.capacity > 0 &&
             UsedBytes(host, drive) + Room(drive, copy.content.size()) > drive.capacity) {
@@ -145,7 +134,10 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
         host.Start("GetFile", path);
         return std::make_unique<FakeFile>(host, path);
     }
-    // The logic never asks for a folder object.
+    // The logic never moves a file, nor asks for a folder object.
+    void MoveFile(const std::string& source, const std::string&) override {
+        throw PlatformError("MoveFile", {source}, "The fake host moves no files.");
+    }
     std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override {
         throw PlatformError("GetFolder", {path}, "The fake host has no folder objects.");
     }
@@ -298,23 +290,16 @@ RecordingView::RecordingView(CallLog& log)
 }
 
 std::string Instrument::Drive(const std::string& drive) const {
-    std::ostringstream text;
+    std::string text;
     for (const auto& [key, node] : host.nodes) {
         if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
-            text << node.path.substr(drive.size() + 1);
-            if (node.folder) {
-                text << "/";
-            } else {
-                text << "=" << node.content << "@"
-                     << (node.modified - At(0)) / std::chrono::seconds(1);
-            }
-            if (node.attributes != 0) {
-                text << "#" << node.attributes;
-            }
-            text << "\n";
+            const auto seconds = (node.modified - At(0)) / std::chrono::seconds(1);
+            text += node.path.substr(drive.size() + 1) +
+                    (node.folder ? "/" : "=" + node.content + "@" + std::to_string(seconds)) +
+                    (node.attributes != 0 ? "#" + std::to_string(node.attributes) : "") + "\n";
         }
     }
-    return text.str();
+    return text;
 }
 
 void Instrument::Add(const std::string& tree, const std::string& folder) {

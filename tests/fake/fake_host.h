@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ struct CallLog {
         return static_cast<long>(
             std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
     }
+    // The entries from `from` on, each followed by "|": one text to compare.
+    std::string Text(std::size_t from = 0) const {
+        return std::accumulate(entries.begin() + static_cast<long>(from), entries.end(),
+                               std::string(), [](auto text, auto& e) { return text + e + "|"; });
+    }
 };
 
 struct DriveSpec {
@@ -62,7 +68,6 @@ struct Node {
     std::string content{};
     unsigned attributes = 0;
     DateTime modified{};
-    bool operator==(const Node&) const = default;
 };
 
 // Paths on a drive that is absent or not ready fail to resolve.
@@ -80,7 +85,6 @@ public:
         return nodes.contains(Key(path)) ? &nodes.at(Key(path)) : nullptr;
     }
     bool HasFile(const std::string& path) const { return Find(path) && !Find(path)->folder; }
-    bool HasFolder(const std::string& path) const { return Find(path) && Find(path)->folder; }
 
     CallLog& log;
     std::vector<DriveSpec> drives;
