@@ -14,7 +14,7 @@ TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     w.host.AddDrive({.path = "G:", .label = "VELNO ", .serial = 3});       // blank
     w.host.AddDrive({.path = "H:", .serial = 0x0000ABCD});                 // match
     w.host.AddDrive({.path = "I:", .serial = 5});                          // later
-    w.Detect();
+    w.form.DetectInstrument();
     EXPECT_EQ(w.log.Text(),
               "CreateFileSystemObject Scripting.FileSystemObject|Drives|Drives.Walk|DriveType C:|"
               "IsReady C:|VolumeName C:|FileSystem C:|DriveType A:|DriveType B:|IsReady B:|"
@@ -35,7 +35,7 @@ TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
     // The user connects the instrument, then presses Retry.
     w.user.Answer(Answer::kRetry,
                   [&] { w.host.AddDrive({.path = "F:", .serial = INT32_MIN + 0x7F}); });
-    w.Detect();
+    w.form.DetectInstrument();
     // The collection is made once, walked thrice, every property read afresh.
     const std::string walk =
         "Drives.Walk|DriveType C:|IsReady C:|VolumeName C:|FileSystem C:|DriveType E:|";
@@ -51,7 +51,7 @@ TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
     for (const Answer cancel : {Answer::kCancel, Answer::kClosed}) {
         World gone{false};
         gone.user.Answer(cancel);
-        EXPECT_THROW(gone.Detect(), platform::ProgramEnded);
+        EXPECT_THROW(gone.form.DetectInstrument(), platform::ProgramEnded);
         EXPECT_TRUE(gone.user.ended);
         EXPECT_EQ(gone.form.Instrument().drive_path, "");
         EXPECT_FALSE(gone.log.Contains("Caption"));

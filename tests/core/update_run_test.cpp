@@ -10,9 +10,9 @@ using platform::kAttrSystem;
 // the root move into a backup folder created once; files named almost like
 // them or like temporary copies, hidden or system, stay; the temporary copies
 // an interrupted run left go. The list installs into new folders (every
-// missing level, top down, trimmed as Windows trims names) and by time
-// (staged at 50: older, as old, newer, read-only), deletes, and names two
-// staged files that are missing.
+// missing level, top down, trimmed as Windows trims names) and by time (the
+// installed files are older than, as old as, newer than World's staged ones,
+// or read-only), deletes, and names two staged files that are missing.
 void Typical(World& w) {
     w.Add(
         "Veln4.mem=empty run of characters@100\nVeln4readonly.mem=r@1#1\nVeln4dir.mem/\n"
@@ -22,10 +22,6 @@ void Typical(World& w) {
         "system\\older.bin=old@49\nsystem\\same.bin=kept same@50\nkeep.bin=keep@1\n"
         "system\\later.bin=kept later@51\nsystem\\locked.bin=old locked@1#1\n"
         "system\\~velno-copy-0.tmp=left@1\nsystem\\.velno-copy-12-3.tmp=left@1\n");
-    w.Add(
-        "a.bin=new a@50\nb.bin=new b@50\nc.bin=new c@50\nolder.bin=new older@50\n"
-        "same.bin=new same@50\nlater.bin=new later@50\nlocked.bin=new locked@50\n",
-        "C:\\Upd\\mtmp");
     w.PositionList(
         "\\system\\data\\a.bin\r\n\\system\\older.bin\r\n\\system\\same.bin\r\n"
         "\\system\\later.bin\r\n\\system\\locked.bin\r\n\\b.bin\r\n"
@@ -44,7 +40,7 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     w.host.drives.back().capacity = 170;  // the bound does not fit, the exact figure does
     w.user.tick = std::chrono::milliseconds(10);
     w.ExpectState(kReady);
-    w.Detect();
+    w.form.DetectInstrument();
     w.ExpectState(kReady);
     const long detected = static_cast<long>(w.log.entries.size());
     w.user.on_pump = [&] {
@@ -52,7 +48,6 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     };
     w.form.DispatchCommand(0);
     w.ExpectState(kCompleted);
-    EXPECT_TRUE(w.form.Completed());
 
     // Each step after the one before it.
     const std::string milestones =
@@ -78,18 +73,17 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
     // "system\data\deep" is made before the staged file is looked for.
     EXPECT_EQ(
         w.Drive(),
-        " -/\nb.bin=new b@50\ndeep/\ndeep\\x/\ndeep\\x\\z/\ndeep\\x\\z\\c.bin=new c@50\n"
-        "folder/\nfolder\\~velno-copy-1.tmp=stays@100\nkeep.bin=keep@1\nmtmp/"
-        "\nmtmp\\Veln4sub.mem=stays@100\nsystem/#6\n"
-        "system\\data/\nsystem\\data\\a.bin=new a@50\nsystem\\data\\deep/\nsystem\\init/\n"
-        "system\\later.bin=kept later@51\nsystem\\locked.bin=new locked@50\n"
-        "system\\older.bin=new older@50\nsystem\\OldRel/\n"
+        " -/\nb.bin=new b@50\ndeep/\ndeep\\x/\ndeep\\x\\z/\ndeep\\x\\z\\c.bin=new c@50\nfolder/\n"
+        "folder\\~velno-copy-1.tmp=stays@100\nkeep.bin=keep@1\nmtmp/\n"
+        "mtmp\\Veln4sub.mem=stays@100\nsystem/#6\nsystem\\data/\nsystem\\data\\a.bin=new a@50\n"
+        "system\\data\\deep/\nsystem\\init/\nsystem\\later.bin=kept later@51\n"
+        "system\\locked.bin=new locked@50\nsystem\\older.bin=new older@50\nsystem\\OldRel/\n"
         "system\\OldRel\\Veln4.mem=empty run of characters@100\n"
         "system\\OldRel\\Veln4main.mem=main image@100\nsystem\\OldRel\\Veln4readonly.mem=r@1\n"
         "system\\OldRel\\Veln4user.mem=user image@100\nsystem\\same.bin=kept same@50\n"
-        "system\\two/\nsystem\\two\\a.bin=new "
-        "a@50\nsystem\\xvelno-copy-1.tmp=stays@100\nVeln4dir.mem/\nVeln4hidden.mem=stays@100#2\n"
-        "Veln4main.memo=stays@100\nVeln4system.mem=stays@100#4\nVeln5main.mem=stays@100\n");
+        "system\\two/\nsystem\\two\\a.bin=new a@50\nsystem\\xvelno-copy-1.tmp=stays@100\n"
+        "Veln4dir.mem/\nVeln4hidden.mem=stays@100#2\nVeln4main.memo=stays@100\n"
+        "Veln4system.mem=stays@100#4\nVeln5main.mem=stays@100\n");
     // A replaced file is copied over, never deleted first: only the delete
     // entry and each image's backup, once copied, delete.
     EXPECT_EQ(w.log.Count("DeleteFile"), 5);
@@ -111,31 +105,25 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
 TEST(UpdateRun, OneRunPerStartAndTheWindowStaysOpenWhileItRuns) {
     struct Case {
         int press;
-        const char* list;
-        bool list_is_folder, system_folder;
+        const char* staged;  // the position file, in the staging folder
+        bool system_folder;
         std::optional<std::string> calls;  // from the press on; none for a completed run
     };
     const std::string run =
         "Hide Label4|Show Label2|Show Label3|Disable Command1(0)|Disable Command1(1)|"
         "ApplicationFolder|FileExists C:\\Upd\\mtmp\\position.txt|";
     const std::string no_list = run + "ShowMessage Position file not found  |OK|critical|";
-    const Case cases[] = {{1, "\\a.bin", false, true, ""},
-                          {0, nullptr, false, true, no_list},
-                          {0, nullptr, true, true, no_list},
-                          {0, "\\a.bin", false, false,
+    const Case cases[] = {{1, "", true, ""},
+                          {0, "", true, no_list},
+                          {0, "position.txt/", true, no_list},
+                          {0, "position.txt=\\a.bin@0", false,
                            run + "FolderExists E:\\system|"
                                  "ShowMessage System folder not found ! |OK|critical|"},
-                          {0, "\\a.bin", false, true, std::nullopt}};
+                          {0, "position.txt=\\a.bin@0", true, std::nullopt}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.calls.value_or("completed"));
         World w;
-        w.Stage("a.bin", "new a", 50);
-        if (c.list != nullptr) {
-            w.PositionList(c.list);
-        }
-        if (c.list_is_folder) {
-            w.host.AddFolder("C:\\Upd\\mtmp\\position.txt");
-        }
+        w.Add(c.staged, "C:\\Upd\\mtmp");
         if (!c.system_folder) {
             w.host.Erase("E:\\system");
         }
@@ -202,11 +190,11 @@ TEST(Backup, ANewerSavedImageIsReplacedOnlyWhenTheUserSaysYes) {
         }
         SCOPED_TRACE(c.saved_time);
         EXPECT_TRUE(w.Run());
-        EXPECT_EQ(w.user.messages, std::vector<std::string>(c.answer ? 1 : 0, question));
         EXPECT_EQ(w.log.Contains("ShowMessage " + question + " |YesNo|none"), c.answer.has_value());
-        EXPECT_EQ(w.Content("E:\\system\\OldRel\\Veln4main.mem"),
+        EXPECT_EQ(w.host.Find("E:\\system\\OldRel\\Veln4main.mem")->content,
                   c.replaced ? "main image" : "saved");
-        EXPECT_EQ(w.Content("E:\\Veln4main.mem"), c.replaced ? "<absent>" : "main image");
+        const fake::Node* image = w.host.Find("E:\\Veln4main.mem");
+        EXPECT_EQ(image ? image->content : "<absent>", c.replaced ? "<absent>" : "main image");
         EXPECT_EQ(w.log.Contains("SetAttributes 0 E:\\system"), c.cleared);
         EXPECT_EQ(w.host.Find("E:\\system")->attributes, kAttrHidden | kAttrSystem);
         if (c.cleared) {  // before anything else on the instrument changes
@@ -224,8 +212,9 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         const char* list;
         std::size_t capacity;  // clusters; the instrument starts with 6 taken
         const char* needs;     // the figures of the message; none: the run completes
-        // How often the first target is looked up: by the check only when
-        // the staged files would not all fit as new files, then by the run.
+        // How often the first target (a.bin or system\r.bin) is looked up: by the
+        // check only when the staged files would not all fit as new files, then
+        // by the run.
         long lookups;
     };
     const char* const kShort = "0.1 MB but only 0.0 MB";
@@ -262,10 +251,9 @@ TEST(FreeSpace, CopiesMustFitInWholeClustersBeforeAnythingChanges) {
         EXPECT_EQ(w.Run(), completes) << c.what;
         // The check reads the list once, and a run twice (leftovers, entries).
         EXPECT_EQ(w.log.Count("OpenTextInput"), int{c.capacity > 0} + 2 * int{completes}) << c.what;
-        const std::string first = std::string_view(c.list).find("r.bin") != std::string_view::npos
-                                      ? "system\\r.bin"
-                                      : "a.bin";
-        EXPECT_EQ(w.log.Count("FileExists E:\\" + first), c.lookups) << c.what;
+        EXPECT_EQ(w.log.Count("FileExists E:\\a.bin") + w.log.Count("FileExists E:\\system\\r.bin"),
+                  c.lookups)
+            << c.what;
         if (!completes) {
             EXPECT_EQ(w.log.entries.back(),
                       "ShowMessage There is not enough space on the instrument for this update."
@@ -290,17 +278,12 @@ TEST(PositionList, CountsLinesUpToTheEndOrTheFirstEmptyLine) {
         {"\xEF\xBB\xBF\\a.bin", 1, {0, 0}}};
     for (const auto& [text, entries, bar] : cases) {
         World w;
-        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
-            w.Stage(name, "new", 50);
-        }
         w.PositionList(text);
         w.host.chunks_per_copy = 3;
         w.host.removable = entries > 1;
         w.host.flushes = entries != 1;
-        for (const char* name :
-             {"\\system\\init\\startup.ini", "\\Veln4main.mem", "\\Veln4user.mem"}) {
-            w.host.Erase(std::string("E:") + name);
-        }
+        w.host.Erase("E:\\Veln4main.mem");  // no backup copies pump before the bar
+        w.host.Erase("E:\\Veln4user.mem");
         std::vector<std::size_t> values_at_pump;
         w.user.on_pump = [&] { values_at_pump.push_back(w.view.progress_values.size()); };
         EXPECT_TRUE(w.Run()) << text;
@@ -330,11 +313,10 @@ std::string Summary(const update::PackageCheck& check) {
                 (e.missing ? " missing" : "") + "; ";
     }
     for (const std::vector<long>& lines : check.same_staged_file) {
-        text += "same";
-        for (const long line : lines) {
-            text.append(" ").append(std::to_string(line));
-        }
-        text += "; ";
+        text +=
+            std::accumulate(lines.begin(), lines.end(), std::string("same"),
+                            [](auto all, long line) { return all + " " + std::to_string(line); }) +
+            "; ";
     }
     return text + "unread " + std::to_string(check.unread_lines) + ", " +
            std::to_string(check.total_bytes) + " bytes";
@@ -364,14 +346,13 @@ TEST(PackageCheck, ReportsWhatTheListWouldDo) {
         {nullptr, LineEnds::kNone, "unread 0, 0 bytes"}};
     for (const Case& c : cases) {
         World w;
-        for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
-            w.Stage(name, "new " + std::string(1, name[0]), 50);
-        }
         if (c.text != nullptr) {
             w.PositionList(c.text);
         }
         const auto fs = w.host.CreateFileSystemObject("Scripting.FileSystemObject");
-        const auto size_of = [&w](const std::string& path) { return w.Content(path).size(); };
+        const auto size_of = [&w](const std::string& path) {
+            return w.host.Find(path)->content.size();
+        };
         const update::PackageCheck check = update::CheckPackage(
             w.host, *fs, "C:\\Upd\\mtmp\\", size_of, c.text == nullptr ? "" : c.text);
         EXPECT_EQ(Summary(check), c.summary);

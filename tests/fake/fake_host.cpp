@@ -179,13 +179,6 @@ std::string Resolve(const std::string& path) {
     return resolved;
 }
 
-std::string Key(const std::string& path) { return platform::FoldCase(Resolve(path)); }
-
-void FakeHost::AddDrive(DriveSpec spec) {
-    drives.push_back(spec);
-    AddFolder(spec.path + "\\");
-}
-
 void FakeHost::AddFolder(const std::string& path, unsigned attributes) {
     const std::string resolved = Resolve(path);
     if (resolved.size() > 3 && Find(ParentKey(resolved)) == nullptr) {
@@ -262,11 +255,9 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
     log_.entries.push_back("ShowMessage " + text + " |" + kButtons[static_cast<int>(buttons)] +
                            (icon == platform::Icon::kCritical ? "|critical" : "|none"));
     messages.push_back(text);
-    if (answers_.empty() && default_answer_) {
-        return *default_answer_;
-    }
     if (answers_.empty()) {
-        throw std::logic_error("unexpected message box: " + text);
+        return default_answer_ ? *default_answer_
+                               : throw std::logic_error("unexpected message box: " + text);
     }
     auto [answer, action] = std::move(answers_.front());
     answers_.pop_front();

@@ -27,7 +27,7 @@ DateTime At(int seconds);
 // "e:\..\x/y" -> "E:\x\y", as the host resolves a path; Key upper-cases
 // that.
 std::string Resolve(const std::string& path);
-std::string Key(const std::string& path);
+inline std::string Key(const std::string& path) { return platform::FoldCase(Resolve(path)); }
 
 // Every call that reaches the host, the user services or the view, in order,
 // as "Operation argument..." text.
@@ -75,7 +75,7 @@ class FakeHost : public platform::Platform, public platform::HostRuntime {
 public:
     explicit FakeHost(CallLog& call_log) : log(call_log) {}
 
-    void AddDrive(DriveSpec spec);
+    void AddDrive(DriveSpec spec) { drives.push_back(spec), AddFolder(spec.path + "\\"); }
     // Both create every missing folder above the path.
     void AddFolder(const std::string& path, unsigned attributes = 0);
     void AddFile(const std::string& path, std::string content, DateTime modified,
@@ -226,10 +226,6 @@ struct Instrument {
         host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
     }
     void PositionList(const std::string& text) { Stage("position.txt", text, 0); }
-    // The file's content, or "<absent>".
-    std::string Content(const std::string& path) const {
-        return host.HasFile(path) ? host.Find(path)->content : "<absent>";
-    }
     // Every entry below the drive's root, one a line, by path as created
     // without "E:\": "path=content@seconds" for a file, "path/" for a
     // folder, either followed by "#" and the attributes where there are any.
