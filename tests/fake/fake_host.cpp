@@ -261,15 +261,14 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
     }
     auto [answer, action] = std::move(answers_.front());
     answers_.pop_front();
-    if (action) {
-        action();
-    }
+    if (action) action();
     return answer;
 }
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    return std::string(c.name) + (c.index >= 0 ? "(" + std::to_string(c.index) + ")" : "");
+    const std::string index = std::to_string(c.index);
+    return std::string(c.name) + (c.index >= 0 ? "(" + index + ")" : "");
 }
 
 RecordingView::RecordingView(CallLog& log)
@@ -284,10 +283,11 @@ std::string Instrument::Drive(const std::string& drive) const {
     std::string text;
     for (const auto& [key, node] : host.nodes) {
         if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
-            const auto seconds = (node.modified - At(0)) / std::chrono::seconds(1);
+            const auto seconds = std::to_string((node.modified - At(0)) / std::chrono::seconds(1));
+            const std::string attributes = std::to_string(node.attributes);
             text += node.path.substr(drive.size() + 1) +
-                    (node.folder ? "/" : "=" + node.content + "@" + std::to_string(seconds)) +
-                    (node.attributes != 0 ? "#" + std::to_string(node.attributes) : "") + "\n";
+                    (node.folder ? "/" : "=" + node.content + "@" + seconds) +
+                    (node.attributes != 0 ? "#" + attributes : "") + "\n";
         }
     }
     return text;

@@ -155,9 +155,7 @@ public:
                                  platform::Icon icon) override;
     void PumpEvents() override {
         log_.entries.push_back("PumpEvents");
-        if (on_pump) {
-            on_pump();
-        }
+        if (on_pump) on_pump();
     }
 
     void OnEndProgram() override { ended = true; }
