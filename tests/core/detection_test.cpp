@@ -2,8 +2,6 @@
 
 namespace velno::testing {
 namespace {
-const std::string kNotFound = "VELNO4 NOT FOUND , PLEASE CONNECT TO USB";
-const std::string kCaption = "VELNO4 updater     Serial N.  ";  // then the serial number
 
 // The first drive in list order that qualifies wins; a drive that fails one
 // property is asked no more.
@@ -16,23 +14,16 @@ TEST(Detection, FirstQualifyingDriveInListOrderWinsAndOthersAreAskedNoMore) {
     w.host.AddDrive({.path = "G:", .label = "VELNO ", .serial = 3});       // blank
     w.host.AddDrive({.path = "H:", .serial = 0x0000ABCD});                 // match
     w.host.AddDrive({.path = "I:", .serial = 5});                          // later
-    w.Detect();
-
-    for (const char* never : {"IsReady A:", "VolumeName A:", "VolumeName B:", "FileSystem A:",
-                              "FileSystem B:", "DriveType I:"}) {
-        EXPECT_FALSE(w.log.Contains(never)) << never;
-    }
-    const std::vector<std::string> expected = {
-        "DriveType H:",  "IsReady H:",      "VolumeName H:",
-        "FileSystem H:", "SerialNumber H:", "Caption " + kCaption + "ABCD",
-        "Path H:",       "RootFolder H:"};
-    const long first = w.log.Find("DriveType H:");
-    ASSERT_GE(first, 0);
-    EXPECT_EQ(std::vector<std::string>(w.log.entries.begin() + first, w.log.entries.end()),
-              expected);
+    w.form.DetectInstrument();
+    EXPECT_EQ(w.log.Text(),
+              "CreateFileSystemObject Scripting.FileSystemObject|Drives|Drives.Walk|DriveType C:|"
+              "IsReady C:|VolumeName C:|FileSystem C:|DriveType A:|DriveType B:|IsReady B:|"
+              "DriveType D:|IsReady D:|VolumeName D:|FileSystem D:|DriveType F:|IsReady F:|"
+              "VolumeName F:|FileSystem F:|DriveType G:|IsReady G:|VolumeName G:|FileSystem G:|"
+              "DriveType H:|IsReady H:|VolumeName H:|FileSystem H:|SerialNumber H:|"
+              "Caption VELNO4 updater     Serial N.  ABCD|Path H:|RootFolder H:|");
     EXPECT_EQ(w.form.Instrument().drive_path, "H:");
     EXPECT_EQ(w.form.Instrument().root_folder, "H:\\");
-    EXPECT_EQ(w.log.Count("Drives.Walk"), 1);
 }
 
 // Each Retry walks the drives present then; Cancel, or closing the box, ends
@@ -44,20 +35,23 @@ TEST(Detection, RetryWalksTheDrivesAgainAndCancelEnds) {
     // The user connects the instrument, then presses Retry.
     w.user.Answer(Answer::kRetry,
                   [&] { w.host.AddDrive({.path = "F:", .serial = INT32_MIN + 0x7F}); });
-    w.Detect();
-    EXPECT_EQ(w.user.messages, std::vector<std::string>(2, kNotFound));
-    EXPECT_EQ(w.log.entries[w.log.Find("ShowMessage")],
-              "ShowMessage " + kNotFound + " |RetryCancel|none");
+    w.form.DetectInstrument();
+    // The collection is made once, walked thrice, every property read afresh.
+    const std::string walk =
+        "Drives.Walk|DriveType C:|IsReady C:|VolumeName C:|FileSystem C:|DriveType E:|";
+    const std::string not_found =
+        walk + "ShowMessage VELNO4 NOT FOUND , PLEASE CONNECT TO USB |RetryCancel|none|";
+    EXPECT_EQ(w.log.Text(), "CreateFileSystemObject Scripting.FileSystemObject|Drives|" +
+                                not_found + not_found + walk +
+                                "DriveType F:|IsReady F:|VolumeName F:|FileSystem F:|"
+                                "SerialNumber F:|Caption VELNO4 updater     Serial N.  8000007F|"
+                                "Path F:|RootFolder F:|");
     EXPECT_EQ(w.form.Instrument().drive_path, "F:");
-    EXPECT_EQ(w.view.caption, kCaption + "8000007F");
-    EXPECT_EQ(w.log.Count("Drives.Walk"), 3);
-    EXPECT_EQ(w.log.Count("Drives"), 4);        // the collection once, walked thrice
-    EXPECT_EQ(w.log.Count("DriveType E:"), 3);  // every property read afresh
 
     for (const Answer cancel : {Answer::kCancel, Answer::kClosed}) {
         World gone{false};
         gone.user.Answer(cancel);
-        EXPECT_THROW(gone.Detect(), platform::ProgramEnded);
+        EXPECT_THROW(gone.form.DetectInstrument(), platform::ProgramEnded);
         EXPECT_TRUE(gone.user.ended);
         EXPECT_EQ(gone.form.Instrument().drive_path, "");
         EXPECT_FALSE(gone.log.Contains("Caption"));

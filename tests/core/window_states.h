@@ -14,8 +14,7 @@ struct WindowState {
     // One character per control in the order of Control (Label1, Label2,
     // Label3, Label4, ProgressBar1, "Start Updating", "Exit", Label5,
     // Label6, Label7): x for yes.
-    std::string_view visible;
-    std::string_view enabled;
+    std::string_view visible, enabled;
 
     bool Visible(app::Control c) const { return visible.at(app::IndexOf(c)) == 'x'; }
     bool Enabled(app::Control c) const { return enabled.at(app::IndexOf(c)) == 'x'; }

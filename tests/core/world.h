@@ -1,6 +1,8 @@
 #pragma once
 
-// The typical instrument with the window's logic, for the logic's tests.
+// The typical instrument, with a.bin, b.bin, c.bin, older.bin, same.bin,
+// later.bin and locked.bin staged ("new " and the name's stem, at time 50),
+// and the window's logic, for the logic's tests.
 
 #include <gtest/gtest.h>
 
@@ -18,22 +20,17 @@ using platform::Answer;
 using update::Control;
 
 struct World : fake::Instrument {
-    using Instrument::Instrument;
+    explicit World(bool connected = true) : Instrument(connected) {
+        Add("a.bin=new a@50\nb.bin=new b@50\nc.bin=new c@50\nolder.bin=new older@50\n"
+            "same.bin=new same@50\nlater.bin=new later@50\nlocked.bin=new locked@50\n",
+            "C:\\Upd\\mtmp");
+    }
     fake::FakeUser user{log};
     fake::RecordingView view{log};
     app::Form1 form{host, user, view};
 
     // Detection, then a press of "Start Updating", as the window does them.
-    void Detect() { form.DetectInstrument(); }
-    void Run() {
-        Detect();
-        form.DispatchCommand(0);
-    }
-    // The same, with every failure stopped at the event boundary; false when
-    // the program ended.
-    bool RunToBoundary() { return fake::DetectAndStart(form, user); }
-
-    unsigned Attributes(const std::string& path) const { return host.Find(path)->attributes; }
+    bool Run() { return fake::DetectAndStart(form, user); }
 
     void ExpectState(const WindowState& state) const {
         for (const app::ControlDescription& c : app::Form1Description().controls) {

@@ -17,12 +17,9 @@ std::string ParentKey(const std::string& key) {
 }
 
 const DriveSpec* DriveOf(const FakeHost& host, const std::string& path) {
-    for (const DriveSpec& drive : host.drives) {
-        if (Key(path.substr(0, 2)).starts_with(drive.path)) {
-            return &drive;
-        }
-    }
-    return nullptr;
+    const auto drive =
+        std::ranges::find(host.drives, platform::FoldCase(path.substr(0, 2)), &DriveSpec::path);
+    return drive == host.drives.end() ? nullptr : &*drive;
 }
 
 // The destination must be free (or, with overwrite, a file) below an
@@ -33,7 +30,7 @@ void CheckDestination(FakeHost& host, const std::string& operation, const std::s
     if (existing != nullptr && (existing->folder || !overwrite)) {
         throw PlatformError(operation, {path}, "File already exists.");
     }
-    if (!host.HasFolder(ParentKey(Key(path)))) {
+    if (const Node* parent = host.Find(ParentKey(Key(path))); !parent || !parent->folder) {
         throw PlatformError(operation, {path}, "Path not found.");
     }
 }
@@ -117,22 +114,11 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
         }
         host.Erase(path);
     }
-    // Logs a move or copy and checks both ends; returns the source.
-    Node Transfer(const char* operation, const std::string& source, const std::string& destination,
-                  bool overwrite) {
-        host.Begin(operation, {source, destination});
-        const Node node = host.Start(operation, source, true, false);
-        CheckDestination(host, operation, destination, overwrite);
-        return node;
-    }
-    void MoveFile(const std::string& source, const std::string& destination) override {
-        const Node node = Transfer("MoveFile", source, destination, false);
-        host.Erase(source);
-        host.AddFile(destination, node.content, node.modified, node.attributes);
-    }
     void CopyFile(const std::string& source, const std::string& destination, bool overwrite,
                   const platform::ChunkCallback& between_chunks) override {
-        const Node copy = Transfer("CopyFile", source, destination, overwrite);
+        host.Begin("CopyFile", {source, destination});
+        const Node copy = host.Start("CopyFile", source, true, false);
+        CheckDestination(host, "CopyFile", destination, overwrite);
         const DriveSpec& drive = *DriveOf(host, destination);  // the old file is still there
         if (drive.capacity > 0 &&
             UsedBytes(host, drive) + Room(drive, copy.content.size()) > drive.capacity) {
@@ -148,7 +134,10 @@ struct FakeFileSystem : platform::FileSystemObject, platform::DriveCollection {
         host.Start("GetFile", path);
         return std::make_unique<FakeFile>(host, path);
     }
-    // The logic never asks for a folder object.
+    // The logic never moves a file, nor asks for a folder object.
+    void MoveFile(const std::string& source, const std::string&) override {
+        throw PlatformError("MoveFile", {source}, "The fake host moves no files.");
+    }
     std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override {
         throw PlatformError("GetFolder", {path}, "The fake host has no folder objects.");
     }
@@ -190,23 +179,13 @@ std::string Resolve(const std::string& path) {
     return resolved;
 }
 
-std::string Key(const std::string& path) { return platform::FoldCase(Resolve(path)); }
-
-void FakeHost::AddDrive(DriveSpec spec) {
-    drives.push_back(spec);
-    AddFolder(spec.path + "\\");
-}
-
 void FakeHost::AddFolder(const std::string& path, unsigned attributes) {
     const std::string resolved = Resolve(path);
-    for (std::size_t end = 2;; end = resolved.find('\\', end + 1)) {
-        const std::string above = resolved.substr(0, std::max<std::size_t>(end, 3));
-        nodes.try_emplace(Key(above), Node{.path = above, .folder = true});
-        if (end == std::string::npos) {
-            break;
-        }
+    if (resolved.size() > 3 && Find(ParentKey(resolved)) == nullptr) {
+        AddFolder(ParentKey(resolved));
     }
-    nodes.at(Key(resolved)).attributes = attributes;
+    nodes.try_emplace(Key(resolved), Node{.path = resolved, .folder = true})
+        .first->second.attributes = attributes;
 }
 
 void FakeHost::AddFile(const std::string& path, std::string content, DateTime modified,
@@ -276,28 +255,20 @@ platform::Answer FakeUser::ShowMessage(const std::string& text, platform::Button
     log_.entries.push_back("ShowMessage " + text + " |" + kButtons[static_cast<int>(buttons)] +
                            (icon == platform::Icon::kCritical ? "|critical" : "|none"));
     messages.push_back(text);
-    if (answers_.empty() && default_answer_) {
-        return *default_answer_;
-    }
     if (answers_.empty()) {
-        throw std::logic_error("unexpected message box: " + text);
+        return default_answer_ ? *default_answer_
+                               : throw std::logic_error("unexpected message box: " + text);
     }
     auto [answer, action] = std::move(answers_.front());
     answers_.pop_front();
-    if (action) {
-        action();
-    }
+    if (action) action();
     return answer;
 }
 
 std::string ControlName(update::Control control) {
     const app::ControlDescription& c = app::Form1Description().Of(control);
-    std::ostringstream name;
-    name << c.name;
-    if (c.index >= 0) {
-        name << "(" << c.index << ")";
-    }
-    return name.str();
+    const std::string index = std::to_string(c.index);
+    return std::string(c.name) + (c.index >= 0 ? "(" + index + ")" : "");
 }
 
 RecordingView::RecordingView(CallLog& log)
@@ -309,23 +280,34 @@ RecordingView::RecordingView(CallLog& log)
 }
 
 std::string Instrument::Drive(const std::string& drive) const {
-    std::ostringstream text;
+    std::string text;
     for (const auto& [key, node] : host.nodes) {
         if (key.starts_with(drive + "\\") && key.size() > drive.size() + 1) {
-            text << node.path.substr(drive.size() + 1);
-            if (node.folder) {
-                text << "/";
-            } else {
-                text << "=" << node.content << "@"
-                     << (node.modified - At(0)) / std::chrono::seconds(1);
-            }
-            if (node.attributes != 0) {
-                text << "#" << node.attributes;
-            }
-            text << "\n";
+            const auto seconds = std::to_string((node.modified - At(0)) / std::chrono::seconds(1));
+            const std::string attributes = std::to_string(node.attributes);
+            text += node.path.substr(drive.size() + 1) +
+                    (node.folder ? "/" : "=" + node.content + "@" + seconds) +
+                    (node.attributes != 0 ? "#" + attributes : "") + "\n";
         }
     }
-    return text.str();
+    return text;
+}
+
+void Instrument::Add(const std::string& tree, const std::string& folder) {
+    std::istringstream lines(tree);
+    for (std::string line; std::getline(lines, line);) {
+        line += line.find('#') == std::string::npos ? "#0" : "";
+        const std::size_t hash = line.find('#'), equals = line.find('='),
+                          at = line.rfind('@', hash);
+        const auto attributes = static_cast<unsigned>(std::stoul(line.substr(hash + 1)));
+        const std::string path = folder + "\\" + line.substr(0, std::min(equals, hash));
+        if (path.ends_with('/')) {
+            host.AddFolder(path.substr(0, path.size() - 1), attributes);
+        } else {
+            host.AddFile(path, line.substr(equals + 1, at - equals - 1),
+                         At(std::stoi(line.substr(at + 1))), attributes);
+        }
+    }
 }
 
 Instrument::Instrument(bool connected) {
@@ -333,10 +315,8 @@ Instrument::Instrument(bool connected) {
     if (connected) {
         host.AddDrive({});
     }
-    host.AddFolder("E:\\system", platform::kAttrHidden | platform::kAttrSystem);
-    host.AddFile("E:\\system\\init\\startup.ini", "factory=no", At(10));
-    host.AddFile("E:\\Veln4main.mem", "main image", At(100));
-    host.AddFile("E:\\Veln4user.mem", "user image", At(100));
+    Add("system/#6\nsystem\\init\\startup.ini=factory=no@10\nVeln4main.mem=main image@100\n"
+        "Veln4user.mem=user image@100\n");
     host.AddFolder("C:\\Upd\\mtmp");
 }
 

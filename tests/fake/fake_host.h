@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ DateTime At(int seconds);
 // "e:\..\x/y" -> "E:\x\y", as the host resolves a path; Key upper-cases
 // that.
 std::string Resolve(const std::string& path);
-std::string Key(const std::string& path);
+inline std::string Key(const std::string& path) { return platform::FoldCase(Resolve(path)); }
 
 // Every call that reaches the host, the user services or the view, in order,
 // as "Operation argument..." text.
@@ -42,6 +43,11 @@ struct CallLog {
     long Count(const std::string& prefix) const {
         return static_cast<long>(
             std::ranges::count_if(entries, [&](const auto& e) { return e.starts_with(prefix); }));
+    }
+    // The entries from `from` on, each followed by "|": one text to compare.
+    std::string Text(std::size_t from = 0) const {
+        return std::accumulate(entries.begin() + static_cast<long>(from), entries.end(),
+                               std::string(), [](auto text, auto& e) { return text + e + "|"; });
     }
 };
 
@@ -62,7 +68,6 @@ struct Node {
     std::string content{};
     unsigned attributes = 0;
     DateTime modified{};
-    bool operator==(const Node&) const = default;
 };
 
 // Paths on a drive that is absent or not ready fail to resolve.
@@ -70,7 +75,7 @@ class FakeHost : public platform::Platform, public platform::HostRuntime {
 public:
     explicit FakeHost(CallLog& call_log) : log(call_log) {}
 
-    void AddDrive(DriveSpec spec);
+    void AddDrive(DriveSpec spec) { drives.push_back(spec), AddFolder(spec.path + "\\"); }
     // Both create every missing folder above the path.
     void AddFolder(const std::string& path, unsigned attributes = 0);
     void AddFile(const std::string& path, std::string content, DateTime modified,
@@ -80,7 +85,6 @@ public:
         return nodes.contains(Key(path)) ? &nodes.at(Key(path)) : nullptr;
     }
     bool HasFile(const std::string& path) const { return Find(path) && !Find(path)->folder; }
-    bool HasFolder(const std::string& path) const { return Find(path) && Find(path)->folder; }
 
     CallLog& log;
     std::vector<DriveSpec> drives;
@@ -151,9 +155,7 @@ public:
                                  platform::Icon icon) override;
     void PumpEvents() override {
         log_.entries.push_back("PumpEvents");
-        if (on_pump) {
-            on_pump();
-        }
+        if (on_pump) on_pump();
     }
 
     void OnEndProgram() override { ended = true; }
@@ -222,14 +224,12 @@ struct Instrument {
         host.AddFile("C:\\Upd\\mtmp\\" + name, content, At(time));
     }
     void PositionList(const std::string& text) { Stage("position.txt", text, 0); }
-    // The file's content, or "<absent>".
-    std::string Content(const std::string& path) const {
-        return host.HasFile(path) ? host.Find(path)->content : "<absent>";
-    }
     // Every entry below the drive's root, one a line, by path as created
     // without "E:\": "path=content@seconds" for a file, "path/" for a
     // folder, either followed by "#" and the attributes where there are any.
     std::string Drive(const std::string& drive = "E:") const;
+    // Adds the entries of such a text (no "#" in a content) below the folder.
+    void Add(const std::string& tree, const std::string& folder = "E:");
 
     CallLog log;
     FakeHost host{log};
