@@ -74,8 +74,10 @@ public:
                        long long seconds = 0) = 0;
     virtual void MakeFolder(const std::string& path) = 0;
     // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
-    // "content@seconds[.nanoseconds]" for a file.
-    virtual std::map<std::string, std::string> Entries(const std::string& folder) = 0;
+    // "content@seconds[.nanoseconds]" for a file; "#" and the attributes
+    // after each where asked.
+    virtual std::map<std::string, std::string> Entries(const std::string& folder,
+                                                       bool attributes = false) = 0;
     virtual platform::DateTime Modified(const std::string& path) = 0;
     // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
     virtual bool KeepsOddSeconds() = 0;

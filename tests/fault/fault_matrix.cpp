@@ -69,8 +69,8 @@ private:
     Trigger& t_;
 };
 
-// The program's folder may be the rig's, so that the staging folder lies
-// where the rig seeded it.
+// The program's folder is the rig's, so that the staging folder lies where
+// the rig seeded it.
 class CountedHost : public platform::Platform, public platform::Runtime {
 public:
     CountedHost(platform::Platform& host, Trigger& trigger, std::string application_folder)
@@ -84,7 +84,7 @@ public:
     platform::Runtime& GetRuntime() override { return *this; }
     std::string ApplicationFolder() override {
         t_.Before("ApplicationFolder", {});
-        return application_folder_.empty() ? real_.ApplicationFolder() : application_folder_;
+        return application_folder_;
     }
     COUNTED(std::string, FirstMatch, (Path p), (p), p)
     COUNTED(std::string, NextMatch, (), ())
@@ -121,7 +121,7 @@ struct Outcome {
 // own drive.
 Outcome RunProgram(Rig& rig, Trigger& trigger) {
     rig.Attach();
-    CountedHost host(rig.Host(), trigger, rig.ApplicationFolder());
+    CountedHost host(rig.Host(), trigger, rig.App());
     fake::CallLog log;
     fake::FakeUser user(log);
     fake::RecordingView view(log);
@@ -140,6 +140,21 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
     rig.Host().GetRuntime().CloseAll();
     rig.Detach();
     return {form.Completed(), user.messages, user.messages.empty() ? "" : user.messages.back()};
+}
+
+// A fresh instrument and staging folder as the seed describes them, the
+// instrument detached.
+void Reset(Rig& rig, const Seed& seed) {
+    rig.Clear();
+    for (const std::string& folder : seed.folders) {
+        rig.MakeFolder(rig.Drive() + "/" + folder);
+    }
+    for (const auto& file : seed.instrument) {
+        rig.Write(rig.Drive() + "/" + file.path, file.content, file.seconds);
+    }
+    for (const auto& file : seed.staging) {
+        rig.Write(rig.App() + "/" + file.path, file.content, file.seconds);
+    }
 }
 
 std::string Get(const Tree& tree, const std::string& path) {
@@ -257,9 +272,9 @@ const Seed& TypicalUpdate() {
 
 Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
     const Seed& seed = TypicalUpdate();
-    rig.Reset(seed);
+    Reset(rig, seed);
     const Tree before = rig.Instrument();
-    const Tree staging = rig.Staging();
+    const Tree staging = rig.Entries(rig.App(), true);
     Trigger clean;
     const Outcome first = RunProgram(rig, clean);
     const Tree reference = rig.Instrument();
@@ -269,7 +284,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
     }
     EXPECT_EQ(first.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
     EXPECT_EQ(UpdateProblems(before, reference, rig.KeepsOddSeconds()), "");
-    EXPECT_EQ(Differences(staging, rig.Staging()), "");
+    EXPECT_EQ(Differences(staging, rig.Entries(rig.App(), true)), "");
 
     Tally total;
     std::string figures;
@@ -280,7 +295,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
         }
         const Tally start = total;
         for (long n = 1; n <= clean.count; ++n) {
-            rig.Reset(seed);
+            Reset(rig, seed);
             Trigger trigger;
             trigger.at = n;
             trigger.fire = [&rig, fault = fault](const std::string& op,
@@ -317,7 +332,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  no report naming an operation on the instrument: " + faulty.last_message;
             }
             problems += Losses(before, reference, after);
-            if (const Tree now = rig.Staging(); now != staging) {
+            if (const Tree now = rig.Entries(rig.App(), true); now != staging) {
                 problems += "\n  the staging folder changed:" + Differences(staging, now);
             }
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "platform/win32/text_conversion.h"
-#include "platform/win32/win32_platform.h"
 #include "test_folder.h"
 
 namespace velno::win32::testing {
@@ -17,7 +16,6 @@ namespace {
 
 using fault_test::Fault;
 
-constexpr const char* kVolumeFile = ".velno-volume";
 constexpr const char* kFiller = "E:\\filler.bin";
 
 // The Unix folder behind drive E: (scripts/win32/wine-env.sh), seen through
@@ -36,8 +34,11 @@ std::string TempFolder() {
     return platform::win32::WideToUtf8(temp) + "velno-faults";
 }
 
-class WineRig : public fault_test::Rig {
+class WineRig : public Win32Rig<fault_test::Rig> {
 public:
+    WineRig() : Win32Rig("E:", TempFolder()) {}
+    ~WineRig() override { Detach(); }
+
     std::string Unsupported(Fault fault) override {
         ULARGE_INTEGER total{};
         if (fault == Fault::kFull && (!GetDiskFreeSpaceExW(L"E:\\", nullptr, &total, nullptr) ||
@@ -50,20 +51,10 @@ public:
                    : "";
     }
 
-    void Reset(const fault_test::Seed& seed) override {
+    void Clear() override {
         Detach();
         RemoveTree("E:", kVolumeFile);
-        RemoveTree(app_);
-        MakeFolders(app_);
-        for (const std::string& folder : seed.folders) {
-            MakeFolders("E:/" + folder);
-        }
-        for (const auto& file : seed.instrument) {
-            WriteBytes("E:/" + file.path, file.content, file.seconds);
-        }
-        for (const auto& file : seed.staging) {
-            WriteBytes(app_ + "/" + file.path, file.content, file.seconds);
-        }
+        RemoveTree(App());
     }
 
     // Wine's volume service has been seen to stop answering for a moment on a
@@ -118,16 +109,7 @@ public:
         return tree;
     }
 
-    fault_test::Tree Staging() override { return Entries(app_, true); }
-    platform::Platform& Host() override { return host_; }
-    std::string DrivePath() override { return "E:"; }
-    std::string ApplicationFolder() override { return app_; }
-    // Drive E: is a folder of the Linux machine, which keeps any time.
-    bool KeepsOddSeconds() override { return true; }
-
 private:
-    platform::win32::Win32Platform host_;
-    const std::string app_ = TempFolder();
     bool vanished_ = false;
     bool gave_up_ = false;  // the drive stayed silent once: no more waiting
 };
@@ -137,10 +119,7 @@ TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
         GTEST_SKIP() << "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
     }
     WineRig rig;
-    const fault_test::Tally tally = fault_test::RunFaultMatrix(rig, "Windows (Wine)");
-    rig.Reset({});
-    RemoveTree(TempFolder());
-    EXPECT_GT(tally.run, 0);
+    EXPECT_GT(fault_test::RunFaultMatrix(rig, "Windows (Wine)").run, 0);
 }
 
 }  // namespace

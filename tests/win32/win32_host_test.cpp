@@ -1,71 +1,18 @@
-// The Win32 host under Wine: the contract's rig on drive E:, and what only
-// Windows has: native path forms, the drive list and removal.
+// The Win32 host under Wine: the contract on the rig of test_folder.h, and
+// what only Windows has: native path forms, the drive list and removal.
 
 #include <gtest/gtest.h>
 
 #include "fake/error_of.h"
 #include "fake/fake_host.h"
-#include "host_contract.h"
-#include "platform/win32/copy_file.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/native_path.h"
-#include "platform/win32/win32_platform.h"
 #include "test_folder.h"
 
 namespace velno::platform::win32 {
 namespace {
 
 namespace files = velno::win32::testing;
-
-// A scratch folder of its own on drive E:, and one beside it for the
-// application, removed afterwards with everything in them.
-class Win32Rig : public host_test::HostRig {
-public:
-    Win32Rig() {
-        static int counter = 0;
-        drive_ = "E:\\velno-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(++counter);
-        files::MakeFolders(Drive());
-        files::MakeFolders(App());
-    }
-    ~Win32Rig() override {
-        files::RemoveTree(Drive());
-        files::RemoveTree(App());
-    }
-    Platform& Host() override { return host_; }
-    std::string DrivePath() override { return "E:"; }
-    std::string Drive() override { return drive_; }
-    std::string App() override { return drive_ + "-app"; }
-    void Write(const std::string& path, const std::string& bytes, long long seconds) override {
-        files::WriteBytes(path, bytes, seconds);
-    }
-    void MakeFolder(const std::string& path) override { files::MakeFolders(path); }
-    std::map<std::string, std::string> Entries(const std::string& folder) override {
-        return files::Entries(folder, false);
-    }
-    DateTime Modified(const std::string& path) override {
-        return DateTime(std::chrono::nanoseconds(files::ModifiedNanoseconds(path)));
-    }
-    bool KeepsOddSeconds() override { return true; }  // E: is a folder of the Linux host
-    std::string FolderPath(const std::string& asked, const std::string&) override { return asked; }
-    unsigned HeldAttributes() override { return 7; }
-    unsigned Attributes(const std::string& path) override {
-        return GetFileAttributesW(files::Wide(path).c_str()) & 7;
-    }
-    std::uint64_t Capacity() override {
-        ULARGE_INTEGER total{};
-        EXPECT_TRUE(GetDiskFreeSpaceExW(L"E:\\", nullptr, &total, nullptr));
-        return total.QuadPart;
-    }
-    std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
-                                          const std::string& destination) override {
-        return std::make_unique<host_test::FaultySteps<Win32CopySteps>>(fault, source, destination);
-    }
-
-private:
-    Win32Platform host_;
-    std::string drive_;
-};
 
 // Each root form; resolving the rest is the shared path text's, tested with it.
 TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
@@ -127,7 +74,7 @@ TEST(Win32Paths, LongPathsNonAsciiNamesAndDeviceNamesWork) {
     if (!files::RigDriveReady()) {
         GTEST_SKIP() << "drive E: is not the rig's VELNO volume";
     }
-    Win32Rig rig;
+    files::Win32Rig<> rig;
     const auto fs = rig.Host().CreateFileSystemObject("Scripting.FileSystemObject");
     std::string deep = rig.Drive();
     for (int level = 0; level < 8; ++level) {
@@ -141,7 +88,7 @@ TEST(Win32Paths, LongPathsNonAsciiNamesAndDeviceNamesWork) {
     fs->CopyFile(rig.Drive() + "\\" + name, rig.Drive() + "\\CON", true, nullptr);
     EXPECT_TRUE(fs->FileExists(deep + "\\" + name));
     EXPECT_TRUE(fs->FolderExists("E:"));
-    EXPECT_EQ(rig.Entries(rig.Drive()).at("CON"), rig.Entries(rig.Drive()).at(name));
+    EXPECT_EQ(rig.Entries(rig.Drive(), false).at("CON"), rig.Entries(rig.Drive(), false).at(name));
     fs->DeleteFile(rig.Drive() + "\\CON", true);
     EXPECT_FALSE(fs->FileExists(rig.Drive() + "\\CON"));
 }
@@ -155,6 +102,6 @@ std::unique_ptr<HostRig> MakeHostRig(std::string& why_not) {
         why_not = "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
         return nullptr;
     }
-    return std::make_unique<platform::win32::Win32Rig>();
+    return std::make_unique<win32::testing::Win32Rig<>>();
 }
 }  // namespace velno::host_test
