@@ -74,7 +74,6 @@ public:
                                                bool attributes) override {
         return linux_test::Entries(Native(folder), attributes);
     }
-    DateTime Modified(const std::string& path) override { return ModifiedOf(Native(path)); }
     bool KeepsOddSeconds() override { return !OnFat(drive_); }
     // The folder's native path: in the case it was made with, unless FAT
     // finds the name as asked.

@@ -1,8 +1,8 @@
 #pragma once
 
-// Files on the rig's drives through the Win32 API itself, not the code
-// under test, and the contract's rig on drive E:. Paths take "\" or "/"
-// between names.
+// Files on the rig's drives listed and removed through the Win32 API itself
+// (long paths, times finer than seconds), not the code under test, and the
+// contract's rig on drive E:. Paths take "\" or "/" between names.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "host_contract.h"
 #include "platform/win32/copy_file.h"
+#include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_platform.h"
 
 namespace velno::win32::testing {
@@ -19,11 +20,6 @@ namespace velno::win32::testing {
 bool RigDriveReady();
 // The path's extended-length form, "\\?\E:\...".
 std::wstring Wide(std::string path);
-// Writes the file, making its folders; seconds since 1970, 0: now.
-void WriteBytes(const std::string& path, const std::string& bytes, long long seconds = 0);
-void MakeFolders(const std::string& path);
-// Nanoseconds since 1970.
-long long ModifiedNanoseconds(const std::string& path);
 // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
 // "content@seconds[.nanoseconds]" for a file, with "#" and the read-only,
 // hidden and system bits after each where asked; `prefix` before each path.
@@ -50,8 +46,8 @@ class Win32Rig : public Base {
 public:
     explicit Win32Rig(std::string drive = ScratchFolder(), std::string app = "")
         : drive_(drive), app_(app.empty() ? drive + "-app" : app) {
-        MakeFolders(drive_);
-        MakeFolders(app_);
+        MakeFolder(drive_ + "\\");  // "E:" alone is no folder to std::filesystem
+        MakeFolder(app_);
     }
     ~Win32Rig() override {
         RemoveTree(drive_, kVolumeFile);
@@ -62,15 +58,14 @@ public:
     std::string Drive() override { return drive_; }
     std::string App() override { return app_; }
     void Write(const std::string& path, const std::string& bytes, long long seconds) override {
-        WriteBytes(path, bytes, seconds);
+        host_test::WriteFile(platform::win32::Utf8ToWide(path), bytes, seconds);
     }
-    void MakeFolder(const std::string& path) override { MakeFolders(path); }
+    void MakeFolder(const std::string& path) override {
+        std::filesystem::create_directories(platform::win32::Utf8ToWide(path));
+    }
     std::map<std::string, std::string> Entries(const std::string& folder,
                                                bool attributes) override {
         return win32::testing::Entries(folder, attributes);
-    }
-    platform::DateTime Modified(const std::string& path) override {
-        return platform::DateTime(std::chrono::nanoseconds(ModifiedNanoseconds(path)));
     }
     bool KeepsOddSeconds() override { return true; }  // E: is a folder of the Linux host
     std::string FolderPath(const std::string& asked, const std::string&) override { return asked; }
