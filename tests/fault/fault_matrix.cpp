@@ -270,7 +270,7 @@ const Seed& TypicalUpdate() {
     return seed;
 }
 
-Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
+int RunFaultMatrix(Rig& rig, const std::string& host_name) {
     const Seed& seed = TypicalUpdate();
     Reset(rig, seed);
     const Tree before = rig.Instrument();
@@ -280,20 +280,20 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
     const Tree reference = rig.Instrument();
     if (!first.completed) {
         ADD_FAILURE() << "the fault-free run did not complete: " << first.last_message;
-        return {};
+        return 0;
     }
     EXPECT_EQ(first.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
     EXPECT_EQ(UpdateProblems(before, reference, rig.KeepsOddSeconds()), "");
     EXPECT_EQ(Differences(staging, rig.Entries(rig.App(), true)), "");
 
-    Tally total;
+    int run = 0, recovered = 0;
     std::string figures;
     for (const auto& [fault, name] : kFaults) {
         if (const std::string why = rig.Unsupported(fault); !why.empty()) {
             figures += std::string(", ") + name + " not run (" + why + ")";
             continue;
         }
-        const Tally start = total;
+        const int run_before = run, recovered_before = recovered;
         for (long n = 1; n <= clean.count; ++n) {
             Reset(rig, seed);
             Trigger trigger;
@@ -345,17 +345,16 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  the second run differs from a clean run:" + Differences(reference, last);
             }
             EXPECT_EQ(problems, "") << what;
-            ++total.run;
-            total.recovered += problems.empty() ? 1 : 0;
+            ++run;
+            recovered += problems.empty() ? 1 : 0;
         }
-        figures += std::string(", ") + name + " " +
-                   std::to_string(total.recovered - start.recovered) + "/" +
-                   std::to_string(total.run - start.run);
+        figures += std::string(", ") + name + " " + std::to_string(recovered - recovered_before) +
+                   "/" + std::to_string(run - run_before);
     }
     std::printf("Faults survived on %s: %d cases run, %d recovered (%ld operations%s)\n",
-                host_name.c_str(), total.run, total.recovered, clean.count, figures.c_str());
+                host_name.c_str(), run, recovered, clean.count, figures.c_str());
     std::fflush(stdout);
-    return total;
+    return run;
 }
 
 }  // namespace velno::fault_test
