@@ -116,7 +116,6 @@ public:
     // The attribute bits the volume holds, and those of the entry.
     virtual unsigned HeldAttributes() = 0;
     virtual unsigned Attributes(const std::string& path) = 0;
-    virtual std::uint64_t Capacity() = 0;
     virtual std::unique_ptr<platform::CopySteps> FaultyCopy(Fault fault, const std::string& source,
                                                             const std::string& destination) = 0;
 };

@@ -82,7 +82,6 @@ public:
     }
     unsigned HeldAttributes() override { return OnFat(drive_) ? 7u : 1u; }
     unsigned Attributes(const std::string& path) override { return FatAttributes(Native(path)); }
-    std::uint64_t Capacity() override { return std::filesystem::space(drive_).capacity; }
     std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
                                           const std::string& destination) override {
         return std::make_unique<host_test::FaultySteps<LinuxCopySteps>>(

@@ -1,23 +1,147 @@
-// The Win32 host under Wine: the contract on the rig of test_folder.h, the
-// fault matrix on that rig, and what only Windows has: native path forms, the
-// drive list and removal.
+// The Win32 host under Wine: the contract's rig on drive E:, whose files are
+// listed and removed through the Win32 API itself (long paths, times finer
+// than seconds), not the code under test; the fault matrix on that rig; and
+// what only Windows has: native path forms, the drive list and removal. The
+// rig's paths take "\" or "/" between names.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "fake/error_of.h"
 #include "fake/fake_host.h"
 #include "fault/fault_matrix.h"
+#include "host_contract.h"
+#include "platform/win32/copy_file.h"
 #include "platform/win32/drives.h"
 #include "platform/win32/native_path.h"
-#include "test_folder.h"
+#include "platform/win32/text_conversion.h"
+#include "platform/win32/win32_platform.h"
 
 namespace velno::platform::win32 {
 namespace {
 
-using namespace velno::win32::testing;
 using fault_test::Fault;
+
+// True when drive E: is the rig's instrument volume (label VELNO).
+bool RigDriveReady() {
+    wchar_t label[MAX_PATH + 1] = {};
+    return GetVolumeInformationW(L"E:\\", label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr,
+                                 0) &&
+           std::wstring(label) == L"VELNO";
+}
+
+// The path's extended-length form, "\\?\E:\...".
+std::wstring Wide(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return L"\\\\?\\" + Utf8ToWide(path);
+}
+
+// Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
+// "content@seconds[.nanoseconds]" for a file, with "#" and the read-only,
+// hidden and system bits after each where asked; `prefix` before each path.
+std::map<std::string, std::string> Entries(const std::string& folder, bool attributes,
+                                           const std::string& prefix = "") {
+    std::map<std::string, std::string> entries;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
+        const std::string name = WideToUtf8(found.cFileName);
+        const std::string path = folder + "\\" + name;
+        const std::string bits =
+            attributes ? std::string("#").append(std::to_string(found.dwFileAttributes & 7)) : "";
+        if (name == "." || name == "..") {
+            continue;
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[prefix + name + "/"] = bits;
+            entries.merge(Entries(path, attributes, prefix + name + "/"));
+        } else {
+            const FILETIME& time = found.ftLastWriteTime;  // 100 ns steps since 1601
+            const long long ticks =
+                (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+            entries[prefix + name] =
+                host_test::Described(
+                    host_test::ReadFile(Wide(path)),
+                    DateTime(std::chrono::nanoseconds((ticks - 116'444'736'000'000'000LL) * 100))) +
+                bits;
+        }
+    }
+    FindClose(find);
+    return entries;
+}
+
+// Removes a folder and everything in it but the entry `except`, read-only
+// entries included.
+void RemoveTree(const std::string& folder, const std::string& except = "") {
+    // Deepest first: a folder's entries sort after it, and "" (the folder itself) first.
+    auto entries = Entries(folder, false);
+    entries.erase(except);
+    entries.emplace("", "");
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const std::string path = folder + "\\" + it->first;
+        const bool is_folder = path.ends_with('/') || path.ends_with('\\');
+        const std::wstring wide = Wide(path.substr(0, path.size() - (is_folder ? 1 : 0)));
+        SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+        is_folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+    }
+}
+
+// The volume's boot sector, a hidden file in E:'s root (scripts/win32/wine-env.sh).
+constexpr const char* kVolumeFile = ".velno-volume";
+
+inline std::string ScratchFolder() {
+    static int counter = 0;
+    return "E:\\velno-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++counter);
+}
+
+// The contract's rig: a scratch folder on drive E: and a folder for the
+// application (by default one of its own beside it), emptied afterwards.
+// Base: host_test::HostRig, or a rig interface built on it.
+template <class Base = host_test::HostRig>
+class Win32Rig : public Base {
+public:
+    explicit Win32Rig(std::string drive = ScratchFolder(), std::string app = "")
+        : drive_(drive), app_(app.empty() ? drive + "-app" : app) {
+        MakeFolder(drive_ + "\\");  // "E:" alone is no folder to std::filesystem
+        MakeFolder(app_);
+    }
+    ~Win32Rig() override {
+        RemoveTree(drive_, kVolumeFile);
+        RemoveTree(app_);
+    }
+    Platform& Host() override { return host_; }
+    std::string DrivePath() override { return "E:"; }
+    std::string Drive() override { return drive_; }
+    std::string App() override { return app_; }
+    void Write(const std::string& path, const std::string& bytes, long long seconds) override {
+        host_test::WriteFile(Utf8ToWide(path), bytes, seconds);
+    }
+    void MakeFolder(const std::string& path) override {
+        std::filesystem::create_directories(Utf8ToWide(path));
+    }
+    std::map<std::string, std::string> Entries(const std::string& folder,
+                                               bool attributes) override {
+        return win32::Entries(folder, attributes);
+    }
+    bool KeepsOddSeconds() override { return true; }  // E: is a folder of the Linux host
+    std::string FolderPath(const std::string& asked, const std::string&) override { return asked; }
+    unsigned HeldAttributes() override { return 7; }
+    unsigned Attributes(const std::string& path) override {
+        return GetFileAttributesW(Wide(path).c_str()) & 7;
+    }
+    std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
+                                          const std::string& destination) override {
+        return std::make_unique<host_test::FaultySteps<Win32CopySteps>>(fault, source, destination);
+    }
+
+private:
+    Win32Platform host_;
+    std::string drive_;
+    std::string app_;
+};
 
 // Each root form; resolving the rest is the shared path text's, tested with it.
 TEST(NativePath, ResolvesBelowItsRootAndNeverAboveIt) {
@@ -204,10 +328,10 @@ TEST(WineFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
 
 namespace velno::host_test {
 std::unique_ptr<HostRig> MakeHostRig(std::string& why_not) {
-    if (!win32::testing::RigDriveReady()) {
+    if (!platform::win32::RigDriveReady()) {
         why_not = "drive E: is not the rig's VELNO volume (scripts/win32/prepare-prefix.sh)";
         return nullptr;
     }
-    return std::make_unique<win32::testing::Win32Rig<>>();
+    return std::make_unique<platform::win32::Win32Rig<>>();
 }
 }  // namespace velno::host_test
