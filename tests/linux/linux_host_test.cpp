@@ -158,21 +158,20 @@ TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
 // A staged file may be a symbolic link: it is found, sized and timed as the
 // file it points to, and a link to nothing is no file.
 TEST(LinuxFileSystem, FollowsSymbolicLinks) {
-    TempFolder temp;
-    LinuxPlatform host(OptionsFor(temp, temp / "drive", temp / "app"));
-    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
-    const std::string app = host.GetRuntime().ApplicationFolder();
-    WriteFile(temp / "real.bin", "12345", 1'600'000'000);
+    LinuxRig<> rig;
+    const auto fs = rig.Host().CreateFileSystemObject("Scripting.FileSystemObject");
+    const std::string app = rig.App();
+    WriteFile(app + "/real/a.bin", "12345", 1'600'000'000);
     std::error_code no_links;
-    std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin", no_links);
+    std::filesystem::create_symlink("real/a.bin", app + "/link.bin", no_links);
     if (no_links) {
         GTEST_SKIP() << "the temporary folder's file system has no symbolic links (FAT)";
     }
-    std::filesystem::create_symlink(temp / "gone.bin", temp / "app/dangling.bin");
+    std::filesystem::create_symlink("gone.bin", app + "/dangling.bin");
     EXPECT_TRUE(fs->FileExists(app + "\\link.bin"));
     EXPECT_FALSE(fs->FolderExists(app + "\\link.bin"));
     EXPECT_EQ(fs->GetFile(app + "\\link.bin")->Size(), 5u);
-    EXPECT_EQ(host.GetRuntime().FileModifiedTime(app + "\\link.bin"),
+    EXPECT_EQ(rig.Host().GetRuntime().FileModifiedTime(app + "\\link.bin"),
               DateTime(std::chrono::seconds(1'600'000'000)));
     EXPECT_FALSE(fs->FileExists(app + "\\dangling.bin"));
 }

@@ -39,15 +39,11 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-namespace {
-
 // "content@seconds[.nanoseconds]", as Entries() describes a file.
-std::string Described(const std::string& file) {
+static std::string Described(const std::string& file) {
     return host_test::Described(
         ReadFile(file), std::chrono::file_clock::to_sys(std::filesystem::last_write_time(file)));
 }
-
-}  // namespace
 
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {
     std::map<std::string, std::string> entries;
