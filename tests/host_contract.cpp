@@ -229,6 +229,26 @@ TEST_F(HostContract, TheDriveReportsItsVolumesRoomAndFlushes) {
     EXPECT_TRUE(Runtime().FlushDrive(rig_->DrivePath()));
 }
 
+// Paths past Windows' 260 characters, names in UTF-8, and a name that
+// Windows' plain file calls would take as the console.
+TEST_F(HostContract, LongPathsNonAsciiNamesAndDeviceNamesWork) {
+    std::string deep = Drive();
+    for (int level = 0; level < 8; ++level) {
+        deep += "\\" + std::string(40, static_cast<char>('a' + level));
+        fs_->CreateFolder(deep);
+    }
+    ASSERT_GT(deep.size(), 300u);
+    const std::string name = "\xC3\x9C-\xE6\x97\xA5\xE6\x9C\xAC.bin";  // UTF-8 of 2 and 3 bytes
+    rig_->Write(Drive("\\") + name, "u");
+    fs_->CopyFile(Drive("\\") + name, deep + "\\" + name, true, nullptr);
+    fs_->CopyFile(Drive("\\") + name, Drive("\\CON"), true, nullptr);
+    EXPECT_TRUE(fs_->FileExists(deep + "\\" + name));
+    EXPECT_TRUE(fs_->FolderExists(rig_->DrivePath()));
+    EXPECT_EQ(rig_->Entries(Drive()).at("CON"), rig_->Entries(Drive()).at(name));
+    fs_->DeleteFile(Drive("\\CON"), true);
+    EXPECT_FALSE(fs_->FileExists(Drive("\\CON")));
+}
+
 // A copy leaves either the complete, verified new file with the source's
 // time or the old file as it was, and never a temporary file.
 struct CopyCase {
