@@ -91,19 +91,15 @@ void RemoveTree(const std::string& folder, const std::string& except = "") {
 // The volume's boot sector, a hidden file in E:'s root (scripts/win32/wine-env.sh).
 constexpr const char* kVolumeFile = ".velno-volume";
 
-inline std::string ScratchFolder() {
-    static int counter = 0;
-    return "E:\\velno-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(++counter);
-}
-
 // The contract's rig: a scratch folder on drive E: and a folder for the
 // application (by default one of its own beside it), emptied afterwards.
 // Base: host_test::HostRig, or a rig interface built on it.
 template <class Base = host_test::HostRig>
 class Win32Rig : public Base {
 public:
-    explicit Win32Rig(std::string drive = ScratchFolder(), std::string app = "")
+    explicit Win32Rig(std::string drive = std::string("E:\\velno-test-")
+                                              .append(std::to_string(GetCurrentProcessId())),
+                      std::string app = "")
         : drive_(drive), app_(app.empty() ? drive + "-app" : app) {
         MakeFolder(drive_ + "\\");  // "E:" alone is no folder to std::filesystem
         MakeFolder(app_);
