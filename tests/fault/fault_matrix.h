@@ -2,12 +2,12 @@
 
 // A typical update run on a real host once for each of its host operations,
 // with that operation failing, the drive vanishing just before it, or the
-// volume running out of space just before it. Each host supplies its
-// contract's rig, which writes and reads the instrument and the staging
-// folder, with the faults added; the matrix checks that the program ends with an
-// error report, that no installed file is lost or half-written, that the
-// staging folder is untouched, and that one more fault-free run leaves the
-// instrument exactly as one clean run does.
+// volume running out of space just before it. Each host supplies its contract's
+// rig, which writes and reads the instrument and the staging folder, with the
+// faults added; the matrix checks that the program ends with an error report,
+// that no installed file is lost or half-written, that the staging folder is
+// untouched, and that one more fault-free run leaves the instrument exactly
+// as one clean run does.
 
 #include <map>
 #include <string>
@@ -50,8 +50,7 @@ class Rig : public host_test::HostRig {
 public:
     // Why this host cannot show the fault, or empty text.
     virtual std::string Unsupported(Fault fault) = 0;
-    // Empties the instrument and the staging folder, leaving the instrument
-    // detached.
+    // Empties the instrument and the staging folder; the instrument stays detached.
     virtual void Clear() = 0;
     // Makes the instrument available to the program (Linux: mounts it).
     virtual void Attach() = 0;

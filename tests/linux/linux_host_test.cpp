@@ -25,7 +25,6 @@ namespace {
 
 using namespace linux_test;
 using fault_test::Fault;
-using fault_test::Tree;
 
 // A host whose one drive is a folder listed in a mountinfo file of its own,
 // mounted there once for each "type source", the last on top.
@@ -398,8 +397,8 @@ public:
         ::close(file);
     }
 
-    Tree Instrument() override {
-        Tree tree = Entries(store_, true);
+    fault_test::Tree Instrument() override {
+        fault_test::Tree tree = Entries(store_, true);
         for (const auto& [path, entry] : Entries(drive_, false)) {
             tree["(left in the mount point) " + path] = entry;
         }
