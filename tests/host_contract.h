@@ -8,8 +8,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -17,6 +20,34 @@
 #include "platform/copy_engine.h"
 
 namespace velno::host_test {
+
+// Writes the file, making its folders; seconds since 1970, 0: now. Both
+// hosts' std::filesystem serve here: mingw's, which keeps whole seconds only
+// and no long paths, is given short paths and whole seconds.
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes,
+                      long long seconds = 0) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    if (seconds != 0) {
+        std::filesystem::last_write_time(
+            path,
+            std::chrono::file_clock::from_sys(platform::DateTime(std::chrono::seconds(seconds))));
+    }
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// "content@seconds[.nanoseconds]": a file as a rig's Entries() describes it.
+inline std::string Described(const std::string& content, platform::DateTime time) {
+    const auto since = time.time_since_epoch();
+    const auto fraction = (since % std::chrono::seconds(1)).count();
+    return content + "@" + std::to_string(since / std::chrono::seconds(1)) +
+           (fraction ? std::string(".").append(std::to_string(fraction)) : "");
+}
 
 // A fault where a real device would have one: the callback ending the copy,
 // a read of the source failing half-way, a read-back that differs, a device
@@ -74,9 +105,10 @@ public:
                        long long seconds = 0) = 0;
     virtual void MakeFolder(const std::string& path) = 0;
     // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" ->
-    // "content@seconds[.nanoseconds]" for a file.
-    virtual std::map<std::string, std::string> Entries(const std::string& folder) = 0;
-    virtual platform::DateTime Modified(const std::string& path) = 0;
+    // "content@seconds[.nanoseconds]" for a file; "#" and the attributes
+    // after each where asked.
+    virtual std::map<std::string, std::string> Entries(const std::string& folder,
+                                                       bool attributes = false) = 0;
     // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
     virtual bool KeepsOddSeconds() = 0;
     // What GetFolder(asked)->Path() gives for the folder made as `made`.
@@ -84,7 +116,6 @@ public:
     // The attribute bits the volume holds, and those of the entry.
     virtual unsigned HeldAttributes() = 0;
     virtual unsigned Attributes(const std::string& path) = 0;
-    virtual std::uint64_t Capacity() = 0;
     virtual std::unique_ptr<platform::CopySteps> FaultyCopy(Fault fault, const std::string& source,
                                                             const std::string& destination) = 0;
 };

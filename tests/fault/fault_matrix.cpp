@@ -69,8 +69,8 @@ private:
     Trigger& t_;
 };
 
-// The program's folder may be the rig's, so that the staging folder lies
-// where the rig seeded it.
+// The program's folder is the rig's, so that the staging folder lies where
+// the rig seeded it.
 class CountedHost : public platform::Platform, public platform::Runtime {
 public:
     CountedHost(platform::Platform& host, Trigger& trigger, std::string application_folder)
@@ -84,7 +84,7 @@ public:
     platform::Runtime& GetRuntime() override { return *this; }
     std::string ApplicationFolder() override {
         t_.Before("ApplicationFolder", {});
-        return application_folder_.empty() ? real_.ApplicationFolder() : application_folder_;
+        return application_folder_;
     }
     COUNTED(std::string, FirstMatch, (Path p), (p), p)
     COUNTED(std::string, NextMatch, (), ())
@@ -121,7 +121,7 @@ struct Outcome {
 // own drive.
 Outcome RunProgram(Rig& rig, Trigger& trigger) {
     rig.Attach();
-    CountedHost host(rig.Host(), trigger, rig.ApplicationFolder());
+    CountedHost host(rig.Host(), trigger, rig.App());
     fake::CallLog log;
     fake::FakeUser user(log);
     fake::RecordingView view(log);
@@ -140,6 +140,21 @@ Outcome RunProgram(Rig& rig, Trigger& trigger) {
     rig.Host().GetRuntime().CloseAll();
     rig.Detach();
     return {form.Completed(), user.messages, user.messages.empty() ? "" : user.messages.back()};
+}
+
+// A fresh instrument and staging folder as the seed describes them, the
+// instrument detached.
+void Reset(Rig& rig, const Seed& seed) {
+    rig.Clear();
+    for (const std::string& folder : seed.folders) {
+        rig.MakeFolder(rig.Drive() + "/" + folder);
+    }
+    for (const auto& file : seed.instrument) {
+        rig.Write(rig.Drive() + "/" + file.path, file.content, file.seconds);
+    }
+    for (const auto& file : seed.staging) {
+        rig.Write(rig.App() + "/" + file.path, file.content, file.seconds);
+    }
 }
 
 std::string Get(const Tree& tree, const std::string& path) {
@@ -255,32 +270,32 @@ const Seed& TypicalUpdate() {
     return seed;
 }
 
-Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
+int RunFaultMatrix(Rig& rig, const std::string& host_name) {
     const Seed& seed = TypicalUpdate();
-    rig.Reset(seed);
+    Reset(rig, seed);
     const Tree before = rig.Instrument();
-    const Tree staging = rig.Staging();
+    const Tree staging = rig.Entries(rig.App(), true);
     Trigger clean;
     const Outcome first = RunProgram(rig, clean);
     const Tree reference = rig.Instrument();
     if (!first.completed) {
         ADD_FAILURE() << "the fault-free run did not complete: " << first.last_message;
-        return {};
+        return 0;
     }
     EXPECT_EQ(first.messages, std::vector<std::string>{update::MissingFileMessage("missing.bin")});
     EXPECT_EQ(UpdateProblems(before, reference, rig.KeepsOddSeconds()), "");
-    EXPECT_EQ(Differences(staging, rig.Staging()), "");
+    EXPECT_EQ(Differences(staging, rig.Entries(rig.App(), true)), "");
 
-    Tally total;
+    int run = 0, recovered = 0;
     std::string figures;
     for (const auto& [fault, name] : kFaults) {
         if (const std::string why = rig.Unsupported(fault); !why.empty()) {
             figures += std::string(", ") + name + " not run (" + why + ")";
             continue;
         }
-        const Tally start = total;
+        const int run_before = run, recovered_before = recovered;
         for (long n = 1; n <= clean.count; ++n) {
-            rig.Reset(seed);
+            Reset(rig, seed);
             Trigger trigger;
             trigger.at = n;
             trigger.fire = [&rig, fault = fault](const std::string& op,
@@ -317,7 +332,7 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  no report naming an operation on the instrument: " + faulty.last_message;
             }
             problems += Losses(before, reference, after);
-            if (const Tree now = rig.Staging(); now != staging) {
+            if (const Tree now = rig.Entries(rig.App(), true); now != staging) {
                 problems += "\n  the staging folder changed:" + Differences(staging, now);
             }
 
@@ -330,17 +345,16 @@ Tally RunFaultMatrix(Rig& rig, const std::string& host_name) {
                     "\n  the second run differs from a clean run:" + Differences(reference, last);
             }
             EXPECT_EQ(problems, "") << what;
-            ++total.run;
-            total.recovered += problems.empty() ? 1 : 0;
+            ++run;
+            recovered += problems.empty() ? 1 : 0;
         }
-        figures += std::string(", ") + name + " " +
-                   std::to_string(total.recovered - start.recovered) + "/" +
-                   std::to_string(total.run - start.run);
+        figures += std::string(", ") + name + " " + std::to_string(recovered - recovered_before) +
+                   "/" + std::to_string(run - run_before);
     }
     std::printf("Faults survived on %s: %d cases run, %d recovered (%ld operations%s)\n",
-                host_name.c_str(), total.run, total.recovered, clean.count, figures.c_str());
+                host_name.c_str(), run, recovered, clean.count, figures.c_str());
     std::fflush(stdout);
-    return total;
+    return run;
 }
 
 }  // namespace velno::fault_test

@@ -2,18 +2,18 @@
 
 // A typical update run on a real host once for each of its host operations,
 // with that operation failing, the drive vanishing just before it, or the
-// volume running out of space just before it. Each host supplies a rig that
-// seeds the instrument and the staging folder, reads them back and makes the
-// drive vanish or fill up; the matrix checks that the program ends with an
-// error report, that no installed file is lost or half-written, that the
-// staging folder is untouched, and that one more fault-free run leaves the
-// instrument exactly as one clean run does.
+// volume running out of space just before it. Each host supplies its contract's
+// rig, which writes and reads the instrument and the staging folder, with the
+// faults added; the matrix checks that the program ends with an error report,
+// that no installed file is lost or half-written, that the staging folder is
+// untouched, and that one more fault-free run leaves the instrument exactly
+// as one clean run does.
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/contract.h"
+#include "host_contract.h"
 
 namespace velno::fault_test {
 
@@ -43,30 +43,23 @@ const Seed& TypicalUpdate();
 // Relative path -> what identifies an entry: content, time, attributes.
 using Tree = std::map<std::string, std::string>;
 
-class Rig {
+// The host's rig of the contract, whose Drive() is here the instrument's
+// root as the rig writes and reads it while detached, and whose App() is the
+// folder the program runs from, the staging folder's parent.
+class Rig : public host_test::HostRig {
 public:
-    virtual ~Rig() = default;
     // Why this host cannot show the fault, or empty text.
     virtual std::string Unsupported(Fault fault) = 0;
-    // A fresh instrument and staging folder as the seed describes them. The
-    // instrument is left detached.
-    virtual void Reset(const Seed& seed) = 0;
+    // Empties the instrument and the staging folder; the instrument stays detached.
+    virtual void Clear() = 0;
     // Makes the instrument available to the program (Linux: mounts it).
     virtual void Attach() = 0;
     // Ends any fault and makes the instrument readable to Instrument().
     virtual void Detach() = 0;
     // Makes the drive vanish or the volume full, now.
     virtual void Inject(Fault fault) = 0;
-    // Every entry of the detached instrument, and of the staging folder.
+    // Every entry of the detached instrument.
     virtual Tree Instrument() = 0;
-    virtual Tree Staging() = 0;
-    virtual platform::Platform& Host() = 0;
-    virtual std::string DrivePath() = 0;  // as detection must find it
-    // The folder the program runs from (the staging folder's parent), or
-    // empty text when the host already knows it.
-    virtual std::string ApplicationFolder() = 0;
-    // Whether the volume keeps a time's odd seconds (FAT keeps 2 s steps).
-    virtual bool KeepsOddSeconds() = 0;
 };
 
 // What differs from a clean run of the typical update on an instrument that
@@ -83,12 +76,8 @@ std::string Differences(const Tree& expected, const Tree& actual);
 // clean run moves them from (an image not yet backed up).
 std::string Losses(const Tree& before, const Tree& reference, const Tree& after);
 
-struct Tally {
-    int run = 0;
-    int recovered = 0;
-};
-
-// Runs every case the rig supports and prints one line with the counts.
-Tally RunFaultMatrix(Rig& rig, const std::string& host_name);
+// Runs every case the rig supports, prints one line with the counts and
+// gives the number of cases run.
+int RunFaultMatrix(Rig& rig, const std::string& host_name);
 
 }  // namespace velno::fault_test

@@ -1,13 +1,19 @@
-// The Linux host: the contract's rig on real temporary folders, and what only
-// Linux has: mounts, drive types, probed images, path roots, removal.
+// The Linux host: the contract's rig on real temporary folders, the fault
+// matrix on that rig with a tmpfs for the instrument, and what only Linux
+// has: mounts, drive types, probed images, path roots, removal.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "fake/error_of.h"
+#include "fault/fault_matrix.h"
 #include "host_contract.h"
 #include "platform/linux/copy_file.h"
 #include "platform/linux/linux_drives.h"
@@ -18,6 +24,7 @@ namespace velno::platform::linux_host {
 namespace {
 
 using namespace linux_test;
+using fault_test::Fault;
 
 // A host whose one drive is a folder listed in a mountinfo file of its own,
 // mounted there once for each "type source", the last on top.
@@ -43,7 +50,9 @@ std::string Native(std::string path) {
     return path;
 }
 
-class LinuxRig : public host_test::HostRig {
+// Base: host_test::HostRig, or a rig interface built on it.
+template <class Base = host_test::HostRig>
+class LinuxRig : public Base {
 public:
     LinuxRig() : host_(OptionsFor(temp_, temp_ / "drive", temp_ / "app")) {
         std::filesystem::create_directories(temp_ / "drive/scratch");
@@ -60,10 +69,10 @@ public:
     void MakeFolder(const std::string& path) override {
         std::filesystem::create_directories(Native(path));
     }
-    std::map<std::string, std::string> Entries(const std::string& folder) override {
-        return linux_test::Entries(Native(folder), false);
+    std::map<std::string, std::string> Entries(const std::string& folder,
+                                               bool attributes) override {
+        return linux_test::Entries(Native(folder), attributes);
     }
-    DateTime Modified(const std::string& path) override { return ModifiedOf(Native(path)); }
     bool KeepsOddSeconds() override { return !OnFat(drive_); }
     // The folder's native path: in the case it was made with, unless FAT
     // finds the name as asked.
@@ -72,14 +81,13 @@ public:
     }
     unsigned HeldAttributes() override { return OnFat(drive_) ? 7u : 1u; }
     unsigned Attributes(const std::string& path) override { return FatAttributes(Native(path)); }
-    std::uint64_t Capacity() override { return std::filesystem::space(drive_).capacity; }
     std::unique_ptr<CopySteps> FaultyCopy(host_test::Fault fault, const std::string& source,
                                           const std::string& destination) override {
         return std::make_unique<host_test::FaultySteps<LinuxCopySteps>>(
             fault, CopyPaths{Native(source), Native(destination), source, destination});
     }
 
-private:
+protected:
     TempFolder temp_;
     LinuxPlatform host_;
     std::string drive_;
@@ -149,21 +157,20 @@ TEST(PathRoots, EachFolderIsReadOnceAndNamesHandedOutAreFoundInAnyCase) {
 // A staged file may be a symbolic link: it is found, sized and timed as the
 // file it points to, and a link to nothing is no file.
 TEST(LinuxFileSystem, FollowsSymbolicLinks) {
-    TempFolder temp;
-    LinuxPlatform host(OptionsFor(temp, temp / "drive", temp / "app"));
-    const auto fs = host.CreateFileSystemObject("Scripting.FileSystemObject");
-    const std::string app = host.GetRuntime().ApplicationFolder();
-    WriteFile(temp / "real.bin", "12345", 1'600'000'000);
+    LinuxRig<> rig;
+    const auto fs = rig.Host().CreateFileSystemObject("Scripting.FileSystemObject");
+    const std::string app = rig.App();
+    WriteFile(app + "/real/a.bin", "12345", 1'600'000'000);
     std::error_code no_links;
-    std::filesystem::create_symlink(temp / "real.bin", temp / "app/link.bin", no_links);
+    std::filesystem::create_symlink("real/a.bin", app + "/link.bin", no_links);
     if (no_links) {
         GTEST_SKIP() << "the temporary folder's file system has no symbolic links (FAT)";
     }
-    std::filesystem::create_symlink(temp / "gone.bin", temp / "app/dangling.bin");
+    std::filesystem::create_symlink("gone.bin", app + "/dangling.bin");
     EXPECT_TRUE(fs->FileExists(app + "\\link.bin"));
     EXPECT_FALSE(fs->FolderExists(app + "\\link.bin"));
     EXPECT_EQ(fs->GetFile(app + "\\link.bin")->Size(), 5u);
-    EXPECT_EQ(host.GetRuntime().FileModifiedTime(app + "\\link.bin"),
+    EXPECT_EQ(rig.Host().GetRuntime().FileModifiedTime(app + "\\link.bin"),
               DateTime(std::chrono::seconds(1'600'000'000)));
     EXPECT_FALSE(fs->FileExists(app + "\\dangling.bin"));
 }
@@ -335,11 +342,87 @@ TEST(DriveList, IsReadAfreshAtEveryWalk) {
     EXPECT_THROW(drives->Walk(), PlatformError);
 }
 
+// The fault matrix's rig: the instrument a small tmpfs in a mount namespace
+// of this process, bound onto the drive's folder while the program runs and
+// listed in the rig's own mount table as a VELNO FAT32 volume (its label read
+// from an image made with mkfs.fat). The drive vanishes as when a cable is
+// pulled from an fstab mount: the mount goes, its folder stays.
+class TmpfsRig : public LinuxRig<fault_test::Rig> {
+public:
+    TmpfsRig() {
+        std::filesystem::remove(drive_ + "/scratch");  // the contract's, not the matrix's
+        std::filesystem::create_directory(store_);
+        EXPECT_EQ(Shell("mkfs.fat -C -F 32 -n VELNO -i 1A2B3C4D " + temp_ / "label.img" +
+                        " 40000 >/dev/null"),
+                  0);
+    }
+    ~TmpfsRig() override {
+        Detach();
+        ::umount2(store_.c_str(), MNT_DETACH);
+    }
+
+    std::string Unsupported(Fault) override { return {}; }
+    std::string Drive() override { return store_; }
+
+    void Clear() override {
+        Detach();
+        ::umount2(store_.c_str(), MNT_DETACH);
+        // Room for the update and not much more, so that it is quick to fill.
+        EXPECT_EQ(::mount("tmpfs", store_.c_str(), "tmpfs", 0, "size=512k"), 0) << store_;
+        std::filesystem::remove_all(app_);
+        WriteFile(temp_ / "mountinfo", "50 1 " + DeviceNumbers(store_) + " / " + drive_ +
+                                           " rw - vfat " + temp_ / "label.img" + " rw\n");
+    }
+
+    void Attach() override {
+        std::filesystem::remove_all(drive_);  // what a run left there, reported by now
+        std::filesystem::create_directories(drive_);
+        EXPECT_EQ(::mount(store_.c_str(), drive_.c_str(), nullptr, MS_BIND, nullptr), 0);
+    }
+
+    void Detach() override {
+        ::umount2(drive_.c_str(), MNT_DETACH);
+        std::filesystem::remove(store_ + "/filler.bin");
+    }
+
+    void Inject(Fault fault) override {
+        if (fault == Fault::kVanish) {
+            ::umount2(drive_.c_str(), MNT_DETACH);
+            return;
+        }
+        const int file = ::open((store_ + "/filler.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'f');
+        while (::write(file, block.data(), block.size()) > 0) {
+        }
+        ::close(file);
+    }
+
+    fault_test::Tree Instrument() override {
+        fault_test::Tree tree = Entries(store_, true);
+        for (const auto& [path, entry] : Entries(drive_, false)) {
+            tree["(left in the mount point) " + path] = entry;
+        }
+        return tree;
+    }
+
+private:
+    const std::string store_ = temp_ / "store";
+};
+
+TEST(LinuxFaultMatrix, EveryOperationFailingVanishingOrFullIsSurvived) {
+    if (::geteuid() != 0 || !HaveProgram("mkfs.fat") || ::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        GTEST_SKIP() << "mounting a volume in a mount namespace of its own needs root and mkfs.fat";
+    }
+    TmpfsRig rig;
+    EXPECT_GT(fault_test::RunFaultMatrix(rig, "Linux (tmpfs)"), 0);
+}
+
 }  // namespace
 }  // namespace velno::platform::linux_host
 
 namespace velno::host_test {
 std::unique_ptr<HostRig> MakeHostRig(std::string&) {
-    return std::make_unique<platform::linux_host::LinuxRig>();
+    return std::make_unique<platform::linux_host::LinuxRig<>>();
 }
 }  // namespace velno::host_test

@@ -13,7 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -40,36 +39,10 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-namespace {
-
 // "content@seconds[.nanoseconds]", as Entries() describes a file.
-std::string Described(const std::string& file) {
-    const auto time = ModifiedOf(file).time_since_epoch();
-    const auto fraction = (time % std::chrono::seconds(1)).count();
-    return ReadFile(file) + "@" + std::to_string(time / std::chrono::seconds(1)) +
-           (fraction ? "." + std::to_string(fraction) : "");
-}
-
-}  // namespace
-
-void WriteFile(const std::string& path, const std::string& content, long long seconds) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-    if (seconds != 0) {
-        std::filesystem::last_write_time(
-            path,
-            std::chrono::file_clock::from_sys(platform::DateTime(std::chrono::seconds(seconds))));
-    }
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
-platform::DateTime ModifiedOf(const std::string& path) {
-    return std::chrono::file_clock::to_sys(std::filesystem::last_write_time(path));
+static std::string Described(const std::string& file) {
+    return host_test::Described(
+        ReadFile(file), std::chrono::file_clock::to_sys(std::filesystem::last_write_time(file)));
 }
 
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes) {

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "platform/contract.h"
+#include "host_contract.h"
 
 namespace velno::linux_test {
 
@@ -25,11 +25,8 @@ private:
     std::string path_;
 };
 
-// Writes the file (creating its folders) and gives it the modification time
-// in seconds since 1970 (0: now).
-void WriteFile(const std::string& path, const std::string& content, long long seconds = 0);
-std::string ReadFile(const std::string& path);
-platform::DateTime ModifiedOf(const std::string& path);
+using host_test::ReadFile;
+using host_test::WriteFile;
 // Every entry below the folder: "a/b/" -> "" for a folder, "a/b" -> "content@
 // seconds[.nanoseconds]" for a file, "#" and FatAttributes() after each if asked.
 std::map<std::string, std::string> Entries(const std::string& folder, bool attributes);
