@@ -36,11 +36,18 @@ void ClearLeftoverCopies(UpdateContext& context) {
     runtime.OpenTextInput(context.paths.position_file);
     ReadEntries(runtime, [&](const std::string& line) {
         context.turns.WhenDue();
-        if (ClassifyLine(line) != EntryKind::kInstall) {
+        const std::optional<InstallEntry> entry = InstallEntryOf(context, line);
+        if (!entry) {
             return;
         }
-        if (const std::optional<InstallEntry> entry = InstallEntryOf(context, line)) {
-            clear(entry->destination_folder);
+        // Every level down to the destination folder: a new folder's empty
+        // marker, left there by a power cut, may lie in a level the list
+        // only passes through.
+        clear(entry->destination_folder);
+        std::string level = context.instrument.drive->Path();
+        for (const std::string& component : platform::ResolveBelowRoot(entry->folder_part)) {
+            context.turns.WhenDue();
+            clear(level += "\\" + component);
         }
     });
 }

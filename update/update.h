@@ -14,8 +14,8 @@ namespace velno::update {
 void RunUpdate(UpdateContext& context);
 
 // Removes the temporary copies an interrupted earlier run left in the
-// folders this run copies into (OldRel and the list's destination folders),
-// and nothing else.
+// folders this run copies into (OldRel, the list's destination folders and
+// every level above them), and nothing else.
 void ClearLeftoverCopies(UpdateContext& context);
 
 // Moves the memory images of the drive's root into the OldRel folder.

@@ -21,7 +21,8 @@ void Typical(World& w) {
         "system\\xvelno-copy-1.tmp=stays@100\nfolder\\~velno-copy-1.tmp=stays@100\n"
         "system\\older.bin=old@49\nsystem\\same.bin=kept same@50\nkeep.bin=keep@1\n"
         "system\\later.bin=kept later@51\nsystem\\locked.bin=old locked@1#1\n"
-        "system\\~velno-copy-0.tmp=left@1\nsystem\\.velno-copy-12-3.tmp=left@1\n");
+        "system\\~velno-copy-0.tmp=left@1\nsystem\\.velno-copy-12-3.tmp=left@1\n"
+        "deep\\~velno-copy-0.tmp=@1\n");  // a new folder's marker, a level above a destination
     w.PositionList(
         "\\system\\data\\a.bin\r\n\\system\\older.bin\r\n\\system\\same.bin\r\n"
         "\\system\\later.bin\r\n\\system\\locked.bin\r\n\\b.bin\r\n"
@@ -58,7 +59,7 @@ TEST(UpdateRun, ATypicalUpdateRunsEveryStepInOrder) {
         "FileExists E:\\system\\init\\startup.ini|RemoveFile E:\\system\\init\\startup.ini|"
         "FirstMatch E:\\Veln4*.mem|Value 0|Show ProgressBar1|"
         "OpenTextInput C:\\Upd\\mtmp\\position.txt|CreateFolder E:\\system\\data|"
-        "CopyFile C:\\Upd\\mtmp\\a.bin E:\\system\\data\\a.bin|CreateFolder E:\\deep|"
+        "CopyFile C:\\Upd\\mtmp\\a.bin E:\\system\\data\\a.bin|CreateFolder E:\\deep\\x|"
         "CreateFolder E:\\deep\\x\\z|SetAttributes 6 E:\\system|CloseAll|FlushDrive E:|"
         "PrepareForRemoval E:|PumpEvents|Hide Label2|Hide Label3|Hide ProgressBar1|"
         "Show Label1|Show Label5|Enable Command1(1)|";
