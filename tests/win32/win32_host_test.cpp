@@ -16,6 +16,7 @@
 #include "host_contract.h"
 #include "platform/win32/copy_file.h"
 #include "platform/win32/drives.h"
+#include "platform/win32/file_info.h"
 #include "platform/win32/native_path.h"
 #include "platform/win32/text_conversion.h"
 #include "platform/win32/win32_platform.h"
@@ -58,14 +59,9 @@ std::map<std::string, std::string> Entries(const std::string& folder, bool attri
             entries[prefix + name + "/"] = bits;
             entries.merge(Entries(path, attributes, prefix + name + "/"));
         } else {
-            const FILETIME& time = found.ftLastWriteTime;  // 100 ns steps since 1601
-            const long long ticks =
-                (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-            entries[prefix + name] =
-                host_test::Described(
-                    host_test::ReadFile(Wide(path)),
-                    DateTime(std::chrono::nanoseconds((ticks - 116'444'736'000'000'000LL) * 100))) +
-                bits;
+            entries[prefix + name] = host_test::Described(host_test::ReadFile(Wide(path)),
+                                                          ToDateTime(found.ftLastWriteTime)) +
+                                     bits;
         }
     }
     FindClose(find);
