@@ -29,7 +29,8 @@ struct World : fake::Instrument {
     fake::RecordingView view{log};
     app::Form1 form{host, user, view};
 
-    // Detection, then a press of "Start Updating", as the window does them.
+    // Detection, then a press of "Start Updating", each at the event boundary
+    // as the window runs them; true when the run completed.
     bool Run() { return fake::DetectAndStart(form, user); }
 
     void ExpectState(const WindowState& state) const {
